@@ -1,0 +1,16 @@
+// Console input: a non-blocking line reader over standard input.
+#pragma once
+#include <cstddef>
+
+constexpr size_t kLineBuffer = 1024;
+
+// Nonzero in foreground mode when a line (or input to read) is waiting.
+int haskb();
+
+// Takes the next waiting line (at most kLineBuffer-1 characters, newline
+// included) into buf. Returns 0 when a line was taken, -1 when none is
+// complete yet or input has ended.
+int ReadLine(char* buf, size_t size);
+
+// Points the reader at another descriptor and forgets buffered input (tests).
+void ResetInput(int fd);

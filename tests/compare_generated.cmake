@@ -1,0 +1,12 @@
+# Runs a table generator into OUT and fails when it differs from CHECKED_IN.
+if(ARGS)
+  separate_arguments(args UNIX_COMMAND "${ARGS}")
+endif()
+execute_process(COMMAND ${GEN} ${args} ${OUT} RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "generator ${GEN} failed: ${rc}")
+endif()
+execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${OUT} ${CHECKED_IN} RESULT_VARIABLE diff)
+if(NOT diff EQUAL 0)
+  message(FATAL_ERROR "${CHECKED_IN} differs from what the generator writes; run the regen-data target")
+endif()
