@@ -96,21 +96,6 @@ TEST(SunTables, EveryValueIsAClockTime) {
         }
 }
 
-// Sunrise is before sunset everywhere, and both move by at most a few minutes
-// from one day to the next (a swapped pair or a shifted row shows up here).
-TEST(SunTables, DaysFollowSmoothly) {
-    for (int t = 0; t < 6; t += 2)
-        for (int day = 0; day < kSunDays; day++) {
-            EXPECT_LT(HM(kTables[t].values[day]), HM(kTables[t + 1].values[day]))
-                << kTables[t].name << " day " << day;
-            if (day == 0) continue;
-            for (int e = t; e < t + 2; e++) {
-                int step_min = HM(kTables[e].values[day]) - HM(kTables[e].values[day - 1]);
-                EXPECT_LE(step_min < 0 ? -step_min : step_min, 4) << kTables[e].name << " day " << day;
-            }
-        }
-}
-
 // --- HM ---------------------------------------------------------------------
 
 TEST(SunTables, HMConvertsClockTimesToMinutes) {
