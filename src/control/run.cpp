@@ -1,22 +1,11 @@
-// Run start, the main loop and the restore on SIGINT/SIGTERM.
-//
-// The signal handler only records the signal and wakes the sleeper; the
-// restore runs from PauseMicro, which every wait in the program goes through.
-// So an X request is never interrupted halfway, and no wait (a fade step, the
-// loop's half second, the preview's hold) delays the restore.
+// Run start and the main loop.
 #include "control/run.h"
-
-#include <fcntl.h>
-#include <poll.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cinttypes>
-#include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <ctime>
+#include <unistd.h>
 
 #include "control/console.h"
 #include "control/settings.h"
@@ -25,25 +14,6 @@
 #include "sun/clock.h"
 
 namespace {
-
-volatile sig_atomic_t stopsignal = 0;
-int wakepipe[2] = {-1, -1};
-
-double MonotonicSeconds() {
-    timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return ts.tv_sec + ts.tv_nsec * 1e-9;
-}
-
-[[noreturn]] void RestoreAndExit() {
-    SetKelvinAll(kDayKelvin);
-    timespec pause = {0, 20000000};
-    nanosleep(&pause, nullptr);
-    SetKelvinAll(kDayKelvin);
-    SyncDisplay();   // the restore must reach the server before we go
-    fflush(stdout);
-    exit(0);
-}
 
 [[noreturn]] void MainLoop() {
     for (;;) {
@@ -60,40 +30,6 @@ double MonotonicSeconds() {
 }
 
 }  // namespace
-
-void NiceExit(int sig) {
-    if (sig != SIGINT && sig != SIGTERM) return;
-    stopsignal = sig;
-    if (wakepipe[1] >= 0) {
-        int saved = errno;
-        ssize_t ignored = write(wakepipe[1], "", 1);
-        (void)ignored;
-        errno = saved;
-    }
-}
-
-void InstallHandlers() {
-    if (wakepipe[0] < 0 && pipe2(wakepipe, O_CLOEXEC | O_NONBLOCK) != 0) wakepipe[0] = wakepipe[1] = -1;
-    struct sigaction sa;
-    memset(&sa, 0, sizeof sa);
-    sa.sa_handler = NiceExit;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &sa, nullptr);
-    sigaction(SIGTERM, &sa, nullptr);
-}
-
-void PauseMicro(long us) {
-    const double end_s = MonotonicSeconds() + us * 1e-6;
-    for (;;) {
-        if (stopsignal) RestoreAndExit();
-        const double left_ms = (end_s - MonotonicSeconds()) * 1e3;
-        if (left_ms <= 0) return;
-        pollfd wake = {wakepipe[0], POLLIN, 0};
-        // Rounded up, so a wait never ends early and spins.
-        poll(&wake, wakepipe[0] >= 0 ? 1 : 0, static_cast<int>(left_ms) + 1);
-    }
-}
 
 int Run() {
     InstallHandlers();
