@@ -3,6 +3,8 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/Xrandr.h>
 #include <X11/extensions/xf86vmode.h>
+#include <X11/Xlib-xcb.h>
+#include <xcb/randr.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -14,6 +16,7 @@ namespace {
 FakeServer server;
 XErrorHandler handler = nullptr;
 char connection;   // only its address is used
+std::vector<RRCrtc> asked;   // CRTC of each gamma-size question, by sequence
 
 Display* Dpy() {
     return reinterpret_cast<Display*>(&connection);
@@ -51,6 +54,7 @@ FakeServer& Fake() {
 void ResetFake() {
     server = FakeServer{};
     handler = nullptr;
+    asked.clear();
     display = nullptr;
     numscreen = 0;
     kEntries = 0;
@@ -139,13 +143,27 @@ void XRRFreeScreenResources(XRRScreenResources* res) {
     free(res->crtcs);
     free(res);
 }
-int XRRGetCrtcGammaSize(Display*, RRCrtc id) {
-    FakeCrtc* c = FindCrtc(id);
+xcb_connection_t* XGetXCBConnection(Display*) {
+    return reinterpret_cast<xcb_connection_t*>(&connection);
+}
+xcb_randr_get_crtc_gamma_size_cookie_t xcb_randr_get_crtc_gamma_size(xcb_connection_t*, xcb_randr_crtc_t crtc) {
+    asked.push_back(crtc);
+    server.size_questions++;
+    return {static_cast<unsigned int>(asked.size() - 1)};
+}
+xcb_randr_get_crtc_gamma_size_reply_t* xcb_randr_get_crtc_gamma_size_reply(
+    xcb_connection_t*, xcb_randr_get_crtc_gamma_size_cookie_t cookie, xcb_generic_error_t** e) {
+    FakeCrtc* c = FindCrtc(asked.at(cookie.sequence));
     if (!c || c->errors) {
-        ReportError(BadRRCrtc);
-        return 0;
+        // Errors of checked replies come back to the caller, not the handler.
+        server.errors_reported++;
+        *e = static_cast<xcb_generic_error_t*>(calloc(1, sizeof(xcb_generic_error_t)));
+        return nullptr;
     }
-    return c->gamma_size;
+    auto* reply = static_cast<xcb_randr_get_crtc_gamma_size_reply_t*>(
+        calloc(1, sizeof(xcb_randr_get_crtc_gamma_size_reply_t)));
+    reply->size = static_cast<uint16_t>(c->gamma_size);
+    return reply;
 }
 XRRCrtcGamma* XRRAllocGamma(int size) {
     auto* g = static_cast<XRRCrtcGamma*>(calloc(1, sizeof(XRRCrtcGamma) + 3 * size * sizeof(unsigned short)));

@@ -34,6 +34,7 @@ struct FakeServer {
     int flushes = 0;
     int errors_reported = 0;
     int open_gammas = 0;   // XRRAllocGamma minus XRRFreeGamma
+    int size_questions = 0;   // CRTC gamma-size requests
 };
 
 FakeServer& Fake();

@@ -110,6 +110,7 @@ TEST_F(ScreensTest, RandrLoadsEveryCrtcOncePerValidScreen) {
         EXPECT_TRUE(l.randr);
         EXPECT_EQ(LoadColour(l), 0xffc184u);
     }
+    EXPECT_EQ(Fake().size_questions, 12);   // every CRTC asked on every pass
     EXPECT_EQ(Fake().open_gammas, 0);
     EXPECT_GE(Fake().flushes, 1);
 }
