@@ -45,19 +45,52 @@ int FindCRTCs() {
     return 0;
 }
 
+namespace {
+
+// The ramps of one load, built once for each CRTC size in use: CRTCs of the
+// same size show the same ramps, so there is no need to build them 16 times.
+struct LoadRamps {
+    XRRCrtcGamma* built[3] = {};   // for sizes 256, 1024, 2048
+    bool refused = false;          // the temperature is outside the table
+};
+
+int SizeSlot(int size) {
+    return size == 256 ? 0 : size == 1024 ? 1 : size == 2048 ? 2 : -1;
+}
+
+// The ramps for a CRTC of this size, or null when it must be left alone: a
+// size that is not accepted (4096 among them), no memory, or a temperature
+// whose ramps cannot be built.
+XRRCrtcGamma* RampsFor(LoadRamps& ramps, int size, float k) {
+    const int slot = SizeSlot(size);
+    if (slot < 0 || ramps.refused) return nullptr;
+    if (!ramps.built[slot]) {
+        XRRCrtcGamma* gamma = XRRAllocGamma(size);
+        if (!gamma) return nullptr;
+        if (MakeTables(k, gamma->red, gamma->green, gamma->blue, size) != 0) {
+            XRRFreeGamma(gamma);
+            ramps.refused = true;
+            return nullptr;
+        }
+        ramps.built[slot] = gamma;
+    }
+    return ramps.built[slot];
+}
+
+}  // namespace
+
 int SetGammaRandr(float k) {
     int sizes[kSlots];
     QueryGammaSizes(sizes);
-    for (int slot = 0; slot < numcrtc; slot++) SetGammaCRTC(allcrtc[slot], sizes[slot], k);
+    LoadRamps ramps;
+    for (int slot = 0; slot < numcrtc; slot++) SetGammaCRTC(allcrtc[slot], RampsFor(ramps, sizes[slot], k));
+    for (XRRCrtcGamma* gamma : ramps.built)
+        if (gamma) XRRFreeGamma(gamma);
     return 0;
 }
 
-int SetGammaCRTC(RRCrtc crtc, int size, float k) {
-    if (size != 256 && size != 1024 && size != 2048) return -1;
-    XRRCrtcGamma* gamma = XRRAllocGamma(size);
-    if (!gamma) return -1;
-    int built = MakeTables(k, gamma->red, gamma->green, gamma->blue, size);
-    if (built == 0) XRRSetCrtcGamma(display, crtc, gamma);   // never a ramp that was not built
-    XRRFreeGamma(gamma);
-    return built;
+int SetGammaCRTC(RRCrtc crtc, XRRCrtcGamma* ramps) {
+    if (!ramps) return -1;   // never load a ramp that was not built
+    XRRSetCrtcGamma(display, crtc, ramps);
+    return 0;
 }

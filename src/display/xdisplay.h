@@ -21,4 +21,4 @@ int SetKelvin(Display* dpy, int screen, float k);
 // RandR (randr.cpp).
 int FindCRTCs();
 int SetGammaRandr(float k);
-int SetGammaCRTC(RRCrtc crtc, int size, float k);   // size: the CRTC's gamma size, just asked
+int SetGammaCRTC(RRCrtc crtc, XRRCrtcGamma* ramps);   // null ramps: leave the CRTC alone
