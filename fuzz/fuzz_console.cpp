@@ -29,6 +29,7 @@
 #include "display/ramp.h"
 #include "display/xdisplay.h"
 #include "fake_x.h"
+#include "invariants.h"
 
 namespace {
 
@@ -40,35 +41,13 @@ constexpr int kCrtcs = 2;
 double clock_s = 0;
 long pauses = 0;
 
-void Check(bool ok, const char* what) {
-    if (ok) return;
-    // Goes wherever the sanitizers report, also under -close_fd_mask.
-    std::string line = std::string("SUMMARY: broken invariant: ") + what;
-    __sanitizer_report_error_summary(line.c_str());
-    abort();
-}
-
 double StepClock() {
     return clock_s += 1.0;
 }
 
-bool IsZipLatitude(float v) {
-    for (const ZipRecord& r : ZTable)
-        if (r.latitude == v) return true;
-    return false;
-}
-
-bool IsZipLongitude(float v) {
-    for (const ZipRecord& r : ZTable)
-        if (r.longitude == v) return true;
-    return false;
-}
-
 void CheckSettings() {
-    Check(std::isnan(latitude) || (latitude >= -65.0f && latitude <= 65.0f) || IsZipLatitude(latitude),
-          "latitude within +-65, NaN or a ZIP table value");
-    Check(std::isnan(longitude) || (longitude >= -180.0f && longitude <= 180.0f) || IsZipLongitude(longitude),
-          "longitude within +-180, NaN or a ZIP table value");
+    Check(SoundDegrees(latitude, 65.0f, &ZipRecord::latitude), "latitude within +-65, NaN or a ZIP table value");
+    Check(SoundDegrees(longitude, 180.0f, &ZipRecord::longitude), "longitude within +-180, NaN or a ZIP table value");
     Check(nofork == 1, "the console leaves nofork alone");
 }
 

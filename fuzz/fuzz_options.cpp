@@ -22,6 +22,7 @@
 #include "display/gamma.h"
 #include "display/xdisplay.h"
 #include "fake_x.h"
+#include "invariants.h"
 
 // StartUp never waits; should it ever start to, this says so at once.
 void PauseMicro(long) {
@@ -33,34 +34,6 @@ namespace {
 
 constexpr size_t kMaxArgs = 64;
 constexpr int kCrtcs = 16;
-
-void Check(bool ok, const char* what) {
-    if (ok) return;
-    // Goes wherever the sanitizers report, also under -close_fd_mask.
-    std::string line = std::string("SUMMARY: broken invariant: ") + what;
-    __sanitizer_report_error_summary(line.c_str());
-    abort();
-}
-
-bool IsZipLatitude(float v) {
-    for (const ZipRecord& r : ZTable)
-        if (r.latitude == v) return true;
-    return false;
-}
-
-bool IsZipLongitude(float v) {
-    for (const ZipRecord& r : ZTable)
-        if (r.longitude == v) return true;
-    return false;
-}
-
-bool LatitudeOk(float v) {
-    return std::isnan(v) || (v >= -65.0f && v <= 65.0f) || IsZipLatitude(v);
-}
-
-bool LongitudeOk(float v) {
-    return std::isnan(v) || (v >= -180.0f && v <= 180.0f) || IsZipLongitude(v);
-}
 
 std::vector<std::string> SplitArgs(const uint8_t* data, size_t size) {
     std::vector<std::string> args{"duskwarm"};
@@ -119,8 +92,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (result == 0) {
         Check(latitude != kUnset, "a start needs a latitude");
         Check(longitude != kUnset, "a start has a longitude, given or guessed");
-        Check(LatitudeOk(latitude), "latitude within +-65, NaN or a ZIP table value");
-        Check(LongitudeOk(longitude), "longitude within +-180, NaN or a ZIP table value");
+        Check(SoundDegrees(latitude, 65.0f, &ZipRecord::latitude), "latitude within +-65, NaN or a ZIP table value");
+        Check(SoundDegrees(longitude, 180.0f, &ZipRecord::longitude), "longitude within +-180, NaN or a ZIP table value");
         Check(numscreen == 1 && kEntries == 256 && validscreen[0] == 1, "the one fake screen is found");
         Check(numcrtc == kCrtcs, "every CRTC of the fake screen is collected");
         Check(nofork == (argc % 2 == 0 && args.back() == "-nofork"), "a trailing -nofork is honoured");
