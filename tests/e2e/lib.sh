@@ -349,3 +349,149 @@ expect_crtcs() {
 expect_vidmode() {
     expect_cmd "$1" gammaread check-vidmode "$2" "$3"
 }
+
+# ---- the program left running -----------------------------------------------
+# For cases that watch the program at work: it is started, left running while
+# the script talks to it and reads the ramps back, and then signalled.
+
+FAKETIME_LIB=${FAKETIME_LIB:-/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1}
+PROG_IN=         # descriptor of the pipe that feeds the program's standard input
+
+require_faketime() {
+    if [[ ! -r $FAKETIME_LIB ]]; then
+        echo "these cases set the program's clock with libfaketime ($FAKETIME_LIB):" >&2
+        echo "  apt-get install libfaketime" >&2
+        FAILURES=$((FAILURES + 1))
+        exit 1
+    fi
+}
+
+# start_duskwarm DISPLAY ARGS...
+#   Starts the program and leaves it running as PROG_PID, with DISPLAY and TZ
+#   (TZ_RUN, default UTC0). Standard input is a pipe that `send` writes to,
+#   kept open until end_duskwarm, or the file PROG_STDIN names (/dev/null for
+#   end of input). Sets OUT and ERR.
+#   FAKE_TIME, e.g. '2026-01-01 22:00:00 x10', runs the program on
+#   libfaketime's clock: it starts at that local time (read in TZ) and runs at
+#   the given speed. The speed scales the wall clock, the monotonic clock and
+#   every sleep and poll timeout alike, so the program's waits stay consistent
+#   with its clocks: x10 makes a 20 s fade take 2 s, x0.2 a 0.5 s pause 2.5 s.
+#   (Leaving the monotonic clock real, FAKETIME_DONT_FAKE_MONOTONIC=1, would
+#   make a sped-up program spin: its poll timeouts shrink, its deadlines not.)
+start_duskwarm() {
+    local display=$1 fifo
+    shift
+    local envs=(DISPLAY="$display" TZ="${TZ_RUN:-UTC0}")
+    if [[ -n ${FAKE_TIME:-} ]]; then
+        envs+=(LD_PRELOAD="$FAKETIME_LIB${LD_PRELOAD:+:$LD_PRELOAD}" FAKETIME="@$FAKE_TIME")
+    fi
+    SEQ=$((SEQ + 1))
+    OUT=$WORK/run$SEQ.out
+    ERR=$WORK/run$SEQ.err
+    : >"$OUT"
+    : >"$ERR"
+    local shown="DISPLAY=$display TZ=${TZ_RUN:-UTC0}"
+    [[ -n ${FAKE_TIME:-} ]] && shown+=" FAKETIME=\"@$FAKE_TIME\""
+    shown+=" duskwarm $*"
+    [[ -n ${PROG_STDIN:-} ]] && shown+=" <$PROG_STDIN"
+    echo "    \$ $shown"
+    if [[ -n ${PROG_STDIN:-} ]]; then
+        env "${envs[@]}" "$DUSKWARM" "$@" <"$PROG_STDIN" >"$OUT" 2>"$ERR" &
+    else
+        fifo=$WORK/run$SEQ.in
+        mkfifo "$fifo" || return 1
+        # Held open for reading too, so a write never meets a pipe without
+        # readers, whatever became of the program.
+        exec {PROG_IN}<>"$fifo"
+        env "${envs[@]}" "$DUSKWARM" "$@" <"$fifo" >"$OUT" 2>"$ERR" {PROG_IN}>&- &
+    fi
+    PROG_PID=$!
+}
+
+# send TEXT: writes TEXT, exactly, to the running program's standard input.
+send() {
+    printf '%s' "$1" >&"$PROG_IN"
+}
+
+# wait_gone SECONDS: waits for the running program to end; then sets STATUS
+# and returns 0. Returns 1 if it still runs after SECONDS.
+wait_gone() {
+    local end=$(( $(now_us) + $(secs_us "$1") ))
+    while xserver_alive "$PROG_PID"; do
+        (( $(now_us) < end )) || return 1
+        sleep 0.01
+    done
+    wait "$PROG_PID"
+    STATUS=$?
+    PROG_PID=
+    return 0
+}
+
+# end_duskwarm: kills the program if it still runs and closes its input.
+end_duskwarm() {
+    if [[ -n $PROG_PID ]]; then
+        kill -KILL "$PROG_PID" 2>/dev/null
+        wait "$PROG_PID" 2>/dev/null
+        PROG_PID=
+    fi
+    if [[ -n $PROG_IN ]]; then
+        exec {PROG_IN}>&-
+        PROG_IN=
+    fi
+}
+
+# ---- timing and polling -----------------------------------------------------
+
+# The wall clock in microseconds.
+now_us() {
+    echo "${EPOCHREALTIME//[!0-9]/}"
+}
+
+# secs_us SECONDS: a decimal number of seconds (2, 0.5) in microseconds.
+secs_us() {
+    local whole=${1%%.*} frac=
+    [[ $1 == *.* ]] && frac=${1#*.}
+    frac=${frac}000000
+    echo $(( ${whole:-0} * 1000000 + 10#${frac:0:6} ))
+}
+
+# wait_until SECONDS CMD...: runs CMD (quietly) until it succeeds, for at most
+# SECONDS. Returns 0 as soon as it succeeds, 1 when time ran out. WAITED_MS
+# holds the milliseconds from the call to the success.
+# shellcheck disable=SC2034  # WAITED_MS is read by the test scripts
+wait_until() {
+    local start end
+    start=$(now_us)
+    end=$(( start + $(secs_us "$1") ))
+    shift
+    while :; do
+        if "$@" >/dev/null 2>&1; then
+            WAITED_MS=$(( ($(now_us) - start) / 1000 ))
+            return 0
+        fi
+        (( $(now_us) < end )) || return 1
+        sleep 0.01
+    done
+}
+
+# crtcs_hold COLOUR: every CRTC of the current server holds COLOUR's ramp.
+crtcs_hold() {
+    gammaread check-crtcs "$1" >/dev/null 2>&1
+}
+
+# crtc_colour [SCREEN:INDEX]: the colour of one CRTC (default 0:0) as
+# gammaread names it: RRGGBB, "initial", or whatever else it says of the ramp.
+crtc_colour() {
+    gammaread info | awk -v c="${1:-0:0}" '$1 == "crtc" && $2 == c { print $10 }'
+}
+
+# expect_output TEXT WHAT: the running program's standard output comes to
+# hold exactly TEXT, byte for byte, within 3 s (it must not wait for the
+# process to end: the program flushes what it has said).
+expect_output() {
+    wait_until 3 _out_reaches "${#1}"
+    expect_exact "$OUT" "$1" "$2"
+}
+_out_reaches() {
+    (( $(stat -c %s -- "$OUT") >= $1 ))
+}
