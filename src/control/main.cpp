@@ -1,7 +1,26 @@
+#include <fcntl.h>
+#include <unistd.h>
+
 #include "control/run.h"
 #include "control/startup.h"
 
+namespace {
+
+// A standard descriptor that was closed at exec would be taken by the next
+// file opened, the X connection among them, and the console would then
+// read the server's replies as commands. /dev/null fills such holes.
+void FillStandardDescriptors() {
+    for (int fd = 0; fd <= 2; fd++) {
+        if (fcntl(fd, F_GETFD) != -1) continue;
+        int null = open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+        if (null >= 0 && null != fd) close(null);   // lower holes were filled first
+    }
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    FillStandardDescriptors();
     int status = 0;
     if (StartUp(argc, argv, status) != 0) return status;
     return Run();

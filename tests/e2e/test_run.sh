@@ -308,4 +308,24 @@ if start_server 1screen-256.conf; then
     stop_server
 fi
 
+case_begin "standard input closed: /dev/null takes descriptor 0, never the X connection"
+# Without the fake clock: its library would itself take descriptor 0.
+if start_server 1screen-256.conf; then
+    echo "    \$ DISPLAY=$DISP duskwarm ${LOCATION[*]} -nofork <&-"
+    DISPLAY=$DISP TZ=UTC0 "$DUSKWARM" "${LOCATION[@]}" -nofork <&- >/dev/null 2>&1 &
+    PROG_PID=$!
+    poison
+    if wait_until 3 colour_is_not "$POISON_K"; then
+        fd0=$(readlink "/proc/$PROG_PID/fd/0")
+        [[ $fd0 == /dev/null ]] || fail "descriptor 0 is $fd0, not /dev/null"
+        poison
+        wait_until 0.7 colour_is_not "$POISON_K" || fail "the loop stopped loading"
+        expect_restore "with standard input closed" crtcs_hold "$DAY_K"
+    else
+        fail "the program loaded nothing within 3 s"
+    fi
+    end_duskwarm
+    stop_server
+fi
+
 finish
