@@ -134,3 +134,74 @@ TEST(MakeTables, EveryEntryMatchesTheStraightLine) {
         }
     }
 }
+
+namespace {
+
+// Index of the first of the n entries that is not floor(i * v * 257 / (n - 1))
+// (v * 257 alone for n == 1), or -1. Checked without a division: q is that
+// floor exactly when q * (n - 1) <= i * v * 257 < (q + 1) * (n - 1).
+int FirstOffTheLine(const std::vector<uint16_t>& ramp, uint64_t v, int n) {
+    if (n == 1) return ramp[0] == v * 257 ? -1 : 0;
+    const uint64_t div = static_cast<uint64_t>(n) - 1, step = v * 257;
+    for (int i = 0; i < n; i++) {
+        const uint64_t x = static_cast<uint64_t>(i) * step, below = ramp[i] * div;
+        if (below > x || x - below >= div) return i;
+    }
+    return -1;
+}
+
+// Builds the ramps of table entry e with n entries into buffers longer than
+// n, and checks every entry against the line and the entries past n untouched.
+testing::AssertionResult OnTheLine(int e, int n) {
+    constexpr int kPast = 64;
+    Ramps m(n + kPast);
+    if (MakeTables(1000.0f + 100.0f * e, m.r.data(), m.g.data(), m.b.data(), n) != 0)
+        return testing::AssertionFailure() << "refused n=" << n << " entry=" << e;
+    const uint32_t c = KelvinToRGB[e];
+    const uint64_t v[3] = {c >> 16 & 0xff, c >> 8 & 0xff, c & 0xff};
+    const std::vector<uint16_t>* ramps[3] = {&m.r, &m.g, &m.b};
+    for (int ch = 0; ch < 3; ch++) {
+        const std::vector<uint16_t>& ramp = *ramps[ch];
+        const int bad = FirstOffTheLine(ramp, v[ch], n);
+        if (bad >= 0)
+            return testing::AssertionFailure() << "n=" << n << " entry=" << e << " ch=" << ch << " v=" << v[ch]
+                                               << ": ramp[" << bad << "] = " << ramp[bad];
+        for (int i = n; i < n + kPast; i++)
+            if (ramp[i] != 0xabcd)
+                return testing::AssertionFailure() << "n=" << n << " entry=" << e << " ch=" << ch << ": wrote ramp["
+                                                   << i << "] past the end";
+    }
+    return testing::AssertionSuccess();
+}
+
+// Table entries whose channels spread over the range: 0 and 18 (the smallest
+// non-zero one) at 1000 and 2000 K, odd and even values, 193 at 3400 K, 254
+// at 6600 K, 255 everywhere.
+constexpr int kSpreadEntries[] = {0, 10, 24, 55, 56, 90, 390};
+
+}  // namespace
+
+// MakeTables fills whole blocks of entries with vector instructions, picking
+// its AVX2 or SSE2 copy from the processor at run time, and the rest of the
+// ramp one entry at a time. Going through MakeTables, these tests check the
+// copy this processor gets: on the AMD EPYC test machine (AVX-512 and AVX2)
+// that is the AVX2 one. Every size up to 4096 covers every remainder of the
+// block width and every number of whole blocks.
+TEST(MakeTables, EverySizeUpTo4096IsOnTheLine) {
+    for (int e : kSpreadEntries)
+        for (int n = 1; n <= 4096; n++) ASSERT_TRUE(OnTheLine(e, n));
+}
+
+TEST(MakeTables, EveryTableEntryIsOnTheLineAtSmallAndAwkwardSizes) {
+    for (int e = 0; e < kKelvinEntries; e++) {
+        for (int n = 1; n <= 300; n++) ASSERT_TRUE(OnTheLine(e, n));
+        for (int n : {1000, 1023, 1025, 3000, 4095}) ASSERT_TRUE(OnTheLine(e, n));
+    }
+}
+
+// Past 16384 entries the remainders outgrow the vector lanes and the ramp is
+// built one entry at a time; both sides of that edge must be on the line.
+TEST(MakeTables, LargeSizesAreOnTheLine) {
+    for (int n : {4097, 8191, 8192, 16383, 16384, 16385, 16386, 32768, 65535, 65536, 65537, 100003})
+        for (int e : kSpreadEntries) ASSERT_TRUE(OnTheLine(e, n));
+}
