@@ -121,13 +121,7 @@ void PauseMicro(long us) {
 }
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    // The replies are of no interest here; they only slow things down.
-    int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
-    if (null >= 0) {
-        fflush(stdout);
-        dup2(null, STDOUT_FILENO);
-        close(null);
-    }
+    SilenceStdout();
     ResetFake();
     FakeScreens({256}, kCrtcs);
     useRANDR = 1;

@@ -54,13 +54,7 @@ std::vector<std::string> SplitArgs(const uint8_t* data, size_t size) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    // What the program prints is of no interest here; it only slows things down.
-    int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
-    if (null >= 0) {
-        fflush(stdout);
-        dup2(null, STDOUT_FILENO);
-        close(null);
-    }
+    SilenceStdout();
     return 0;
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "sun/clock.h"
+#include "sun_expect.h"
 
 namespace {
 
@@ -107,13 +108,7 @@ const SunCase kSunCases[] = {
 };
 
 void ExpectSun(const SunCase& c, float sunrise_min, float sunset_min, float now_min) {
-    if (c.tolerance_min == 0) {
-        EXPECT_FLOAT_EQ(sunrise_min, c.sunrise_min);
-        EXPECT_FLOAT_EQ(sunset_min, c.sunset_min);
-    } else {
-        EXPECT_NEAR(sunrise_min, c.sunrise_min, c.tolerance_min);
-        EXPECT_NEAR(sunset_min, c.sunset_min, c.tolerance_min);
-    }
+    ExpectSunTimes(sunrise_min, sunset_min, c.sunrise_min, c.sunset_min, c.tolerance_min);
     EXPECT_FLOAT_EQ(now_min, c.now_min);
     EXPECT_EQ(IsNight(sunrise_min, sunset_min, now_min), c.night);
 }

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "sun/suntable.h"
+#include "sun_expect.h"
 
 namespace {
 
@@ -141,13 +142,7 @@ TEST(GetSunTimePM, LatitudesAndDays) {
         SCOPED_TRACE(c.what);
         float sunrise_min = 0, sunset_min = 0;
         GetSunTimePM(c.lat, c.day, sunrise_min, sunset_min);
-        if (c.tolerance_min == 0) {
-            EXPECT_FLOAT_EQ(sunrise_min, c.sunrise_min);
-            EXPECT_FLOAT_EQ(sunset_min, c.sunset_min);
-        } else {
-            EXPECT_NEAR(sunrise_min, c.sunrise_min, c.tolerance_min);
-            EXPECT_NEAR(sunset_min, c.sunset_min, c.tolerance_min);
-        }
+        ExpectSunTimes(sunrise_min, sunset_min, c.sunrise_min, c.sunset_min, c.tolerance_min);
     }
 }
 
