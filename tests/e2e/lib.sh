@@ -495,3 +495,64 @@ expect_output() {
 _out_reaches() {
     (( $(stat -c %s -- "$OUT") >= $1 ))
 }
+
+# ---- the usual scene ---------------------------------------------------------
+# The program runs with TZ=UTC0 and -l 0 -g 0 on a one-screen server: on
+# 1 January the sun rises at 06:00 and sets at 18:07, so 22:00 is night and
+# 12:00 is day. Ramps are "poisoned" with a temperature the program never
+# shows here, so that only a load of its own can put its colour back.
+
+# shellcheck disable=SC2034  # used by the test scripts
+{
+NIGHT='2026-01-01 22:00:00'
+DAY='2026-01-01 12:00:00'
+DAY_K=fff9fd        # 6500 K: by day, and what SIGTERM restores
+NIGHT_K=ffc184      # 3400 K, the default night temperature
+POISON=2000         # a temperature the program never shows here...
+POISON_K=ff8912     # ...and its colour
+CRTCS=16            # on the one-screen server
+LOCATION=(-l 0 -g 0)
+START_TEXT="${BANNER}Found 1 screen."$'\n'
+START_TEXT+=$'Your location (lat, long) is 0.0, 0.0\n\nYour night-time color temperature is 3400\n'
+START_NIGHT_TEXT="${START_TEXT}It's night time. Your screen is changing now."$'\n'
+}
+: "${RESTORE_S:=0.5}"   # from SIGTERM to 6500 K on every CRTC
+
+# Loads the poison through RandR.
+poison() {
+    load "$POISON" 1 >/dev/null 2>&1 || fail "could not load $POISON K with the loader"
+}
+
+# colour_is COLOUR...: CRTC 0 holds one of the colours.
+colour_is() {
+    local c
+    c=$(crtc_colour 0:0)
+    [[ " $* " == *" $c "* ]]
+}
+
+# shellcheck disable=SC2317  # called through wait_until
+colour_is_not() {
+    ! colour_is "$@"
+}
+
+# expect_restore WHAT PID CHECK...: sends SIGTERM (or the signal SIG names)
+# to PID; CHECK (a command) must find 6500 K within RESTORE_S, the run
+# (PROG_PID) must end with status 0, and CHECK must still hold after it ended.
+expect_restore() {
+    local when="${SIG:-TERM} $1" pid=$2
+    shift 2
+    kill -s "${SIG:-TERM}" "$pid"
+    if wait_until "$RESTORE_S" "$@"; then
+        echo "    6500 K back ${WAITED_MS} ms after SIG$when"
+    else
+        fail "SIG$when: 6500 K was not back within $RESTORE_S s"
+        gammaread info | sed 's/^/    | /'
+    fi
+    if wait_gone 5; then
+        expect_status 0
+        "$@" >/dev/null 2>&1 || fail "SIG$when: 6500 K was gone after the program ended"
+    else
+        fail "SIG$when: the program still ran 5 s later"
+    fi
+    end_duskwarm
+}

@@ -13,17 +13,8 @@ export XSERVER_FIRST
 require_files "$DUSKWARM" "$GAMMAREAD" "$LOADKELVIN"
 require_faketime
 
-NIGHT='2026-01-01 22:00:00'
-DAY='2026-01-01 12:00:00'
-DAY_K=fff9fd        # 6500 K
-NIGHT_K=ffc184      # 3400 K, the default night temperature
 K2700=ffa957        # 2700 K
-CRTCS=16            # on the one-screen server
 
-LOCATION=(-l 0 -g 0)
-START_TEXT="${BANNER}Found 1 screen."$'\n'
-START_TEXT+=$'Your location (lat, long) is 0.0, 0.0\n\nYour night-time color temperature is 3400\n'
-START_NIGHT_TEXT="${START_TEXT}It's night time. Your screen is changing now."$'\n'
 
 # What the program's standard output must hold so far.
 TRANSCRIPT=

@@ -32,31 +32,15 @@ if ! command -v python3 >/dev/null; then
 fi
 TERMINAL=$SOURCE_DIR/tests/e2e/terminal.py
 
-NIGHT='2026-01-01 22:00:00'
-DAY='2026-01-01 12:00:00'
-DAY_K=fff9fd        # 6500 K: by day, and what SIGTERM restores
-NIGHT_K=ffc184      # 3400 K, the default night temperature
 K2700=ffa957        # 2700 K
-POISON=2000
-POISON_K=ff8912
 RESTORE_S=1         # from SIGTERM to 6500 K on every CRTC (it takes ~10 ms)
 ENDS_S=2            # from the server's death to the program's end
-LOCATION=(-l 0 -g 0)
 
 # ---- helpers ----------------------------------------------------------------
-
-poison() {
-    load "$POISON" 1 >/dev/null 2>&1 || fail "could not load $POISON K with the loader"
-}
 
 # shellcheck disable=SC2317  # called through wait_until
 server_gone() {
     ! xserver_alive "$SPID"
-}
-
-# shellcheck disable=SC2317  # called through wait_until
-colour_is_not() {
-    [[ $(crtc_colour 0:0) != "$1" ]]
 }
 
 # CPU time a process has used, in ns.
@@ -79,27 +63,6 @@ handlers_in() {
 
 ms_to_s() {
     printf '%d.%03d' $(($1 / 1000)) $(($1 % 1000))
-}
-
-# restore_after WHAT PID CHECK...: SIGTERM to PID; CHECK must find 6500 K
-# within RESTORE_S; the run (PROG_PID) must end with status 0, and CHECK still
-# hold after it ended.
-restore_after() {
-    local what=$1 pid=$2
-    shift 2
-    kill -TERM "$pid"
-    if wait_until "$RESTORE_S" "$@"; then
-        echo "    6500 K back ${WAITED_MS} ms after SIGTERM $what"
-    else
-        fail "SIGTERM $what: 6500 K was not back within $RESTORE_S s"
-        gammaread info | sed 's/^/    | /'
-    fi
-    if wait_gone 5; then
-        expect_status 0
-        "$@" >/dev/null 2>&1 || fail "SIGTERM $what: 6500 K was gone after the program ended"
-    else
-        fail "SIGTERM $what: the program still ran 5 s later"
-    fi
 }
 
 # loop_goes_on COLOUR ROUNDS: each time the ramps are poisoned, the loop puts
@@ -236,7 +199,7 @@ if start_server 1screen-256.conf; then
         echo "    CPU $(show_share "$CPU_SHARE") of a core in a fade"
         (( CPU_SHARE < 2000 )) || fail "the program used $(show_share "$CPU_SHARE") of a core"
         poison
-        restore_after "with standard input closed" "$PROG_PID" crtcs_hold "$DAY_K"
+        expect_restore "with standard input closed" "$PROG_PID" crtcs_hold "$DAY_K"
     else
         fail "the program loaded nothing within 3 s"
     fi
@@ -324,7 +287,7 @@ if start_server 1screen-256.conf; then
             echo "    CPU $(show_share "$CPU_SHARE") of a core after the hangup"
             (( CPU_SHARE < 500 )) || fail "the program used $(show_share "$CPU_SHARE") of a core after the hangup"
             loop_goes_on "$NIGHT_K" 3
-            restore_after "after the hangup" "$TTY_PROG" crtcs_hold "$DAY_K"
+            expect_restore "after the hangup" "$TTY_PROG" crtcs_hold "$DAY_K"
         else
             wait_gone 1
             fail "the program ended after the hangup, status $STATUS"
@@ -353,7 +316,7 @@ if start_server 1screen-256.conf; then
                 sleep 0.3
                 c=$(crtc_colour 0:0)
                 [[ $c == "$DAY_K" || $c == "$POISON_K" ]] && fail "no fade back to 6500 K under way: CRTC 0 holds $c"
-                restore_after "after a reply into the hangup" "$TTY_PROG" crtcs_hold "$DAY_K"
+                expect_restore "after a reply into the hangup" "$TTY_PROG" crtcs_hold "$DAY_K"
             else
                 wait_gone 1
                 fail "the program ended after the hangup, status $STATUS"
@@ -550,7 +513,7 @@ if start_server 3screen-256.conf; then
             wait_until 0.7 gammaread check-crtcs -n 32 "$K2700" ||
                 fail "2700 K was not loaded again within 0.7 s (round $round)"
         done
-        restore_after "with 48 CRTCs" "$PROG_PID" gammaread check-crtcs -n 32 "$DAY_K"
+        expect_restore "with 48 CRTCs" "$PROG_PID" gammaread check-crtcs -n 32 "$DAY_K"
         expect_crtcs "screen 2's CRTCs are untouched at the end" -s 2 initial 16
     else
         fail "3400 K was not on the first 32 CRTCs within 10 s"
@@ -567,7 +530,7 @@ if start_server 3screen-256.conf; then
         done
         expect_crtcs "the first 32 CRTCs still hold 6500 K" -n 32 "$DAY_K" 32
         expect_crtcs "screen 2's CRTCs are still untouched" -s 2 initial 16
-        restore_after "with -r 0 on 3 screens" "$PROG_PID" gammaread check-vidmode 2 "$DAY_K"
+        expect_restore "with -r 0 on 3 screens" "$PROG_PID" gammaread check-vidmode 2 "$DAY_K"
         for s in 0 1; do
             expect_vidmode "screen $s's XF86VidMode ramp holds 6500 K" "$s" "$DAY_K"
         done

@@ -23,24 +23,10 @@ if ! command -v "$VALGRIND" >/dev/null; then
     exit 1
 fi
 
-NIGHT='2026-01-01 22:00:00'
-DAY_K=fff9fd        # 6500 K
-NIGHT_K=ffc184      # 3400 K
 K3000=ffb46b        # 3000 K
-POISON=2000        # a temperature the program never shows here
-CRTCS=16
 SHORT_S=3
 LONG_S=10
 SLACK_BYTES=32      # what the heap at exit may differ by between the two runs
-
-START_TEXT="${BANNER}Found 1 screen."$'\n'
-START_TEXT+=$'Your location (lat, long) is 0.0, 0.0\n\nYour night-time color temperature is 3400\n'
-START_TEXT+="It's night time. Your screen is changing now."$'\n'
-
-# shellcheck disable=SC2317  # called through wait_until
-colour_is_not() {
-    [[ $(crtc_colour 0:0) != "$1" ]]
-}
 
 # shellcheck disable=SC2317  # called through wait_until
 colour_is_none_of() {
@@ -84,8 +70,8 @@ vg_run() {
     WRITTEN=0
     SEQ=$((SEQ + 1))
     VGLOG=$WORK/valgrind$SEQ.log
-    TRANSCRIPT=$START_TEXT
-    load "$POISON" 1 >/dev/null 2>&1 || fail "could not load $POISON K with the loader"
+    TRANSCRIPT=$START_NIGHT_TEXT
+    poison
     t0=$(now_us)
     # start_duskwarm runs whatever DUSKWARM names: valgrind, here.
     DUSKWARM=$VALGRIND FAKE_TIME="$NIGHT x10" start_duskwarm "$DISP" \
