@@ -146,6 +146,10 @@ void XRRFreeScreenResources(XRRScreenResources* res) {
 xcb_connection_t* XGetXCBConnection(Display*) {
     return reinterpret_cast<xcb_connection_t*>(&connection);
 }
+int xcb_flush(xcb_connection_t*) {
+    server.flushes++;
+    return 1;
+}
 xcb_randr_get_crtc_gamma_size_cookie_t xcb_randr_get_crtc_gamma_size(xcb_connection_t*, xcb_randr_crtc_t crtc) {
     asked.push_back(crtc);
     server.size_questions++;
