@@ -38,21 +38,6 @@ void QueryGammaSizes(int* sizes) {
     }
 }
 
-}  // namespace
-
-int FindCRTCs() {
-    numcrtc = 0;
-    for (int i = 0; i < numscreen && i < kSlots; i++) {
-        if (!validscreen[i]) continue;
-        XRRScreenResources* res = XRRGetScreenResources(display, XRootWindow(display, i));
-        if (!res) continue;   // no RandR on this screen: no CRTCs from it
-        for (int c = 0; c < res->ncrtc && numcrtc < kSlots; c++) allcrtc[numcrtc++] = res->crtcs[c];
-        XRRFreeScreenResources(res);
-    }
-    return 0;
-}
-
-namespace {
 
 // The ramps of one load, built once for each CRTC size in use: CRTCs of the
 // same size show the same ramps, so there is no need to build them 16 times.
@@ -85,6 +70,18 @@ XRRCrtcGamma* RampsFor(LoadRamps& ramps, int size, float k) {
 }
 
 }  // namespace
+
+int FindCRTCs() {
+    numcrtc = 0;
+    for (int i = 0; i < numscreen && i < kSlots; i++) {
+        if (!validscreen[i]) continue;
+        XRRScreenResources* res = XRRGetScreenResources(display, XRootWindow(display, i));
+        if (!res) continue;   // no RandR on this screen: no CRTCs from it
+        for (int c = 0; c < res->ncrtc && numcrtc < kSlots; c++) allcrtc[numcrtc++] = res->crtcs[c];
+        XRRFreeScreenResources(res);
+    }
+    return 0;
+}
 
 int SetGammaRandr(float k) {
     int sizes[kSlots];
