@@ -38,7 +38,6 @@ void QueryGammaSizes(int* sizes) {
     }
 }
 
-
 // The ramps of one load, built once for each CRTC size in use: CRTCs of the
 // same size show the same ramps, so there is no need to build them 16 times.
 struct LoadRamps {
