@@ -2,10 +2,9 @@
 #pragma once
 #include <cstddef>
 
-constexpr size_t kLineBuffer = 1024;
+#include "wait.h"   // haskb
 
-// Nonzero in foreground mode when a line (or input to read) is waiting.
-int haskb();
+constexpr size_t kLineBuffer = 1024;
 
 // Takes the next waiting line (at most kLineBuffer-1 characters, newline
 // included) into buf. Returns 0 when a line was taken, -1 when none is

@@ -12,7 +12,7 @@
 
 float latitude = kUnset;
 float longitude = kUnset;
-uint64_t nighttemp = 3400;
+uint64_t nighttemp = kDefaultNightKelvin;
 int nofork = 0;
 
 namespace {
@@ -47,12 +47,12 @@ int ApplyOption(const char* name, const char* value) {
     } else if (strcmp(name, "-r") == 0) {
         useRANDR = static_cast<int32_t>(strtol(value, nullptr, 10));
     } else if (strcmp(name, "-l") == 0) {
-        if (ReadDegrees(value, 65.0f, latitude) != 0) {
+        if (ReadDegrees(value, kMaxLatitude, latitude) != 0) {
             puts("Your latitude is not a good number.");
             return -1;
         }
     } else if (strcmp(name, "-g") == 0) {
-        if (ReadDegrees(value, 180.0f, longitude) != 0) {
+        if (ReadDegrees(value, kMaxLongitude, longitude) != 0) {
             puts("Your longitude is not a good number.");
             return -1;
         }

@@ -2,11 +2,11 @@
 
 #include <sys/time.h>
 
-#include "control/input.h"
-#include "control/run.h"
+#include "constants.h"
 #include "display/gamma.h"
+#include "wait.h"
 
-int64_t lastcolor = 6500;
+int64_t lastcolor = kDayKelvin;
 
 double getmicro() {
     timeval tv;
@@ -32,7 +32,7 @@ int Animate(int32_t start, int32_t target, int32_t duration) {
             SetKelvinAll(static_cast<float>(target));
             return -1;
         }
-        PauseMicro(20000);
+        PauseMicro(kFadeStepUs);
         // Ends on the first step that reached the duration, or when the
         // wall clock went back past the start.
         if (!(elapsed_s < duration_s && t0 <= t)) return 0;

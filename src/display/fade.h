@@ -11,6 +11,6 @@ double getmicro();
 extern double (*fadeclock)();
 
 // Fades every screen from start to target kelvins over duration seconds,
-// one load about every 20 ms. Returns -1 when waiting console input cut the
+// one load every step. Returns -1 when waiting console input cut the
 // fade short (after loading the target), 0 otherwise.
 int Animate(int32_t start, int32_t target, int32_t duration);

@@ -3,6 +3,8 @@
 
 #include <X11/extensions/xf86vmode.h>
 
+#include <iterator>
+
 #include "display/ramp.h"
 
 int VidModeAvailable() {
@@ -22,9 +24,10 @@ int VidModeRampSize(int screen) {
 }
 
 int SetKelvin(Display* dpy, int screen, float k) {
-    // kEntries is at most 4096: the ramps live on the stack for this load only.
-    unsigned short red[4096], green[4096], blue[4096];
-    if (kEntries <= 0 || kEntries > 4096) return -1;
+    // The ramps live on the stack for this load only.
+    constexpr int kMost = kRampSizes[std::size(kRampSizes) - 1];
+    unsigned short red[kMost], green[kMost], blue[kMost];
+    if (kEntries <= 0 || kEntries > kMost) return -1;
     if (MakeTables(k, red, green, blue, kEntries) != 0) return -1;   // leave the screen as it is
     XF86VidModeSetGammaRamp(dpy, screen, kEntries, red, green, blue);
     return 0;

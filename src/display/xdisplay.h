@@ -3,8 +3,7 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/Xrandr.h>
 
-// Screens and CRTCs beyond this many are ignored.
-constexpr int kSlots = 32;
+#include "constants.h"
 
 extern Display* display;
 extern int numscreen;
@@ -20,5 +19,5 @@ int SetKelvin(Display* dpy, int screen, float k);
 
 // RandR (randr.cpp).
 int FindCRTCs();
-int SetGammaRandr(float k);
+int SetGammaRandr(float k);   // how many CRTCs were loaded
 int SetGammaCRTC(RRCrtc crtc, XRRCrtcGamma* ramps);   // null ramps: leave the CRTC alone

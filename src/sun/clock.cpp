@@ -2,11 +2,11 @@
 // and the time now on the same clock, for the night test.
 #include "sun/clock.h"
 
+#include "constants.h"
 #include "sun/suntable.h"
 
 namespace {
 
-constexpr float kNoLongitude = -1000.0f;
 constexpr float kDayMin = 1440.0f;
 
 // The breakdown used when the instant cannot be broken down as UTC (its year
@@ -60,7 +60,7 @@ void GetSunTimeAt(time_t t, float lat, float lon, float& sunrise, float& sunset,
 
     // Four minutes per degree from longitude 0 to the user's, then from UTC to
     // standard time. Without a longitude the times stay on the zone's meridian.
-    if (lon != kNoLongitude) {
+    if (lon != kUnset) {
         float shift_min = lon * 4.0f - std_offset_min;
         sunrise -= shift_min;
         sunset -= shift_min;
