@@ -1,11 +1,15 @@
 // Short commands typed at the program in the foreground, one per line.
 #include "control/console.h"
 
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cinttypes>
+#include <cstdarg>
 #include <cstdio>
 
 #include "control/input.h"
-#include "control/run.h"
 #include "control/settings.h"
 #include "control/zip.h"
 #include "display/fade.h"
@@ -18,42 +22,58 @@ float Clamp(float v, float bound) {
     return v;   // NaN passes through unchanged
 }
 
-void ReplyColortemp(int64_t k) {
-    printf("Colortemp=%" PRId64 "\n", k);
+// Answers on standard output at once, never waiting for it: a reader that does
+// not read (a full pipe, a terminal stopped with Ctrl-S) or one that went away
+// must not hold up the loop, and with it the night test and the restore. What
+// cannot be written at once is dropped.
+[[gnu::format(printf, 1, 2)]] void Reply(const char* format, ...) {
+    char text[128];
+    va_list args;
+    va_start(args, format);
+    const int len = vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    pollfd out = {STDOUT_FILENO, POLLOUT, 0};
+    if (len <= 0 || poll(&out, 1, 0) != 1 || !(out.revents & POLLOUT)) return;
+    ssize_t ignored = write(STDOUT_FILENO, text, std::min(static_cast<size_t>(len), sizeof text - 1));
+    (void)ignored;
 }
 
-// Fades to the new night temperature over 2 s before storing it.
+void ReplyColortemp(int64_t k) {
+    Reply("Colortemp=%" PRId64 "\n", k);
+}
+
+// Fades to the new night temperature before storing it.
 void SetNightTemp(int32_t k) {
     if (static_cast<uint64_t>(static_cast<int64_t>(k)) != nighttemp)
-        Animate(static_cast<int32_t>(nighttemp), k, 2);
+        Animate(static_cast<int32_t>(nighttemp), k, kNightSetFadeS);
     nighttemp = static_cast<uint64_t>(static_cast<int64_t>(k));
     ReplyColortemp(static_cast<int64_t>(nighttemp));
 }
 
 void LookUpZip(int32_t code) {
     if (latzip(code, latitude, longitude))
-        printf("ZIPCode=%d\nLatitude=%.1f\nLongitude=%.1f\n", code, latitude, longitude);
+        Reply("ZIPCode=%d\nLatitude=%.1f\nLongitude=%.1f\n", code, latitude, longitude);
     else
-        puts("ZIPCode=notfound");
+        Reply("ZIPCode=notfound\n");
 }
 
-// Shows the other temperature for a moment: 4 s there, 2 s hold, 4 s back.
+// Shows the other temperature for a moment: there, a hold, and back.
 // Input during the first fade ends the preview on the other temperature.
 void Preview(bool night) {
     const int32_t night_k = static_cast<int32_t>(nighttemp);
     const int32_t now_k = night ? night_k : kDayKelvin;
     const int32_t other_k = night ? kDayKelvin : night_k;
-    if (Animate(now_k, other_k, 4) == -1) return;
-    PauseMicro(2000000);
-    Animate(other_k, now_k, 4);
+    if (Animate(now_k, other_k, kPreviewFadeS) == -1) return;
+    PauseMicro(kPreviewHoldUs);
+    Animate(other_k, now_k, kPreviewFadeS);
 }
 
 // Queries and the preview, chosen by the line's first character.
 void Query(char first, bool night) {
     switch (first) {
     case 'k': ReplyColortemp(static_cast<int64_t>(nighttemp)); break;
-    case 'l': printf("Latitude=%.1f\n", latitude); break;
-    case 'g': printf("Longitude=%.1f\n", longitude); break;
+    case 'l': Reply("Latitude=%.1f\n", latitude); break;
+    case 'g': Reply("Longitude=%.1f\n", longitude); break;
     case 'c': ReplyColortemp(lastcolor); break;
     case 'p': Preview(night); break;
     default: break;
@@ -68,22 +88,23 @@ void HandleLine(const char* line, bool night) {
     if (sscanf(line, "k=%d", &n) == 1)
         SetNightTemp(n);
     else if (sscanf(line, "l=%f", &v) == 1)
-        printf("Latitude=%.1f\n", latitude = Clamp(v, 65.0f));
+        Reply("Latitude=%.1f\n", latitude = Clamp(v, kMaxLatitude));
     else if (sscanf(line, "g=%f", &v) == 1)
-        printf("Longitude=%.1f\n", longitude = Clamp(v, 180.0f));
+        Reply("Longitude=%.1f\n", longitude = Clamp(v, kMaxLongitude));
     else if (sscanf(line, "z=%d", &n) == 1)
         LookUpZip(n);
     else
         Query(line[0], night);
-    // A program driving the console through a pipe gets each answer at once.
-    fflush(stdout);
 }
 
 void ServeConsole(bool night) {
     char line[kLineBuffer];
-    while (haskb()) {
+    // However much input waits, the pass goes on to its night test and load,
+    // and a stop is served between one line and the next.
+    for (int served = 0; served < kLinesPerPass && haskb(); served++) {
         line[0] = '\0';
         if (ReadLine(line, sizeof line) != 0) break;
         HandleLine(line, night);
+        PauseMicro(0);
     }
 }

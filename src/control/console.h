@@ -4,5 +4,5 @@
 // Handles one command line; night is the current pass's verdict.
 void HandleLine(const char* line, bool night);
 
-// Handles every line waiting on standard input.
+// Handles the lines waiting on standard input, up to kLinesPerPass of them.
 void ServeConsole(bool night);

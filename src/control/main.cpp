@@ -1,6 +1,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <csignal>
+
 #include "control/run.h"
 #include "control/startup.h"
 
@@ -21,6 +23,9 @@ void FillStandardDescriptors() {
 
 int main(int argc, char** argv) {
     FillStandardDescriptors();
+    // Output to a reader that went away is lost, not the end of the program
+    // (and of its promise to restore the screens).
+    signal(SIGPIPE, SIG_IGN);
     int status = 0;
     if (StartUp(argc, argv, status) != 0) return status;
     return Run();

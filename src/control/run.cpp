@@ -21,11 +21,12 @@ namespace {
         GetSunTime(latitude, longitude, sunrise_min, sunset_min, now_min);
         const bool night = IsNight(sunrise_min, sunset_min, now_min);
         const int64_t target = night ? static_cast<int64_t>(nighttemp) : kDayKelvin;
-        if (target != lastcolor) Animate(static_cast<int32_t>(lastcolor), static_cast<int32_t>(target), 20);
+        if (target != lastcolor)
+            Animate(static_cast<int32_t>(lastcolor), static_cast<int32_t>(target), kNightFadeS);
         if (nofork) ServeConsole(night);
         // Read after the console, so a new night temperature shows at once.
         SetKelvinAll(night ? static_cast<float>(nighttemp) : static_cast<float>(kDayKelvin));
-        PauseMicro(500000);
+        PauseMicro(kLoopPauseUs);
     }
 }
 

@@ -1,17 +1,17 @@
 // Shutdown on SIGINT/SIGTERM, and the one way the program waits.
 //
 // The signal handler only records the signal and wakes the sleeper; the
-// restore runs from PauseMicro, which every wait in the program goes through.
-// So an X request is never interrupted halfway, and no wait (a fade step, the
-// loop's half second, the preview's hold) delays the restore.
+// restore runs from PauseMicro, which every wait in the program goes through
+// and the console calls between lines. So an X request is never interrupted
+// halfway, and no wait (a fade step, the loop's half second, the preview's
+// hold) delays the restore. The handlers do not restart interrupted calls: a
+// write that blocks on standard output gives way to the restore.
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <ctime>
 
@@ -32,12 +32,14 @@ double MonotonicSeconds() {
 
 [[noreturn]] void RestoreAndExit() {
     SetKelvinAll(kDayKelvin);
-    timespec pause = {0, 20000000};
-    nanosleep(&pause, nullptr);
+    // A second signal must not cut the gap short.
+    timespec gap = {0, kRestoreGapUs * 1000};
+    while (nanosleep(&gap, &gap) != 0 && errno == EINTR) {
+    }
     SetKelvinAll(kDayKelvin);
     SyncDisplay();   // the restore must reach the server before we go
-    fflush(stdout);
-    exit(0);
+    // Not exit(): flushing standard output could wait on a reader that never reads.
+    _exit(0);
 }
 
 }  // namespace
@@ -59,7 +61,6 @@ void InstallHandlers() {
     memset(&sa, 0, sizeof sa);
     sa.sa_handler = NiceExit;
     sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESTART;
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
 }
