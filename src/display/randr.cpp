@@ -19,8 +19,8 @@ namespace {
 // A CRTC that answers with an error (one that vanished) gets size 0.
 // The server sends the answers one by one as it gets to them; a short nap
 // before reading lets them gather, so the program wakes once for all of
-// them rather than once for each (about 15-25 % less CPU per load,
-// measured side by side). Answers that take longer are waited for as usual.
+// them rather than once for each. Answers that take longer are waited for
+// as usual.
 void QueryGammaSizes(int* sizes) {
     constexpr timespec kGather = {0, 250000};
     xcb_connection_t* conn = XGetXCBConnection(display);
@@ -41,12 +41,15 @@ void QueryGammaSizes(int* sizes) {
 // The ramps of one load, built once for each CRTC size in use: CRTCs of the
 // same size show the same ramps, so there is no need to build them 16 times.
 struct LoadRamps {
-    XRRCrtcGamma* built[3] = {};   // for sizes 256, 1024, 2048
+    XRRCrtcGamma* built[3] = {};   // by SizeSlot
     bool refused = false;          // the temperature is outside the table
 };
 
+// Where the ramps of a size are kept, or -1 for a size CRTCs do not take.
 int SizeSlot(int size) {
-    return size == 256 ? 0 : size == 1024 ? 1 : size == 2048 ? 2 : -1;
+    for (int slot = 0; kRampSizes[slot] <= kMaxCrtcRamp; slot++)
+        if (size == kRampSizes[slot]) return slot;
+    return -1;
 }
 
 // The ramps for a CRTC of this size, or null when it must be left alone: a
@@ -72,6 +75,9 @@ XRRCrtcGamma* RampsFor(LoadRamps& ramps, int size, float k) {
 
 int FindCRTCs() {
     numcrtc = 0;
+    // Asking first keeps Xlib from printing its own complaint where RandR is missing.
+    int opcode, event_base, error_base;
+    if (!XQueryExtension(display, "RANDR", &opcode, &event_base, &error_base)) return 0;
     for (int i = 0; i < numscreen && i < kSlots; i++) {
         if (!validscreen[i]) continue;
         XRRScreenResources* res = XRRGetScreenResources(display, XRootWindow(display, i));
@@ -86,10 +92,12 @@ int SetGammaRandr(float k) {
     int sizes[kSlots];
     QueryGammaSizes(sizes);
     LoadRamps ramps;
-    for (int slot = 0; slot < numcrtc; slot++) SetGammaCRTC(allcrtc[slot], RampsFor(ramps, sizes[slot], k));
+    int loaded = 0;
+    for (int slot = 0; slot < numcrtc; slot++)
+        if (SetGammaCRTC(allcrtc[slot], RampsFor(ramps, sizes[slot], k)) == 0) loaded++;
     for (XRRCrtcGamma* gamma : ramps.built)
         if (gamma) XRRFreeGamma(gamma);
-    return 0;
+    return loaded;
 }
 
 int SetGammaCRTC(RRCrtc crtc, XRRCrtcGamma* ramps) {

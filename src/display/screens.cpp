@@ -20,7 +20,9 @@ int IgnoreXError(Display*, XErrorEvent*) {
 }
 
 bool AcceptedSize(int size) {
-    return size == 256 || size == 1024 || size == 2048 || size == 4096;
+    for (int accepted : kRampSizes)
+        if (size == accepted) return true;
+    return false;
 }
 
 // Marks the screens whose ramp size the program can drive; the first valid
@@ -43,7 +45,8 @@ int ValidateScreens() {
 int FindScreens(const char* name) {
     display = XOpenDisplay(name);
     if (!display) {
-        fprintf(stderr, "Couldn't open display %s\n.\n", name ? name : XDisplayName(nullptr));
+        const char* tried = name ? name : XDisplayName(nullptr);
+        fprintf(stderr, "Couldn't open display %s\n.\n", *tried ? tried : "(DISPLAY is not set)");
         return -1;
     }
     XSetErrorHandler(IgnoreXError);
@@ -66,10 +69,10 @@ int SetKelvinAll(float k) {
     if (!display) return 0;
     for (int i = 0; i < numscreen && i < kSlots; i++) {
         if (!validscreen[i]) continue;
-        if (useRANDR)
-            SetGammaRandr(k);
-        else
-            SetKelvin(display, i, k);
+        // Where RandR can load no CRTC (the server lacks it, or no CRTC takes
+        // a ramp of an accepted size) the screen is loaded through
+        // XF86VidMode, so that it changes as the program says it does.
+        if (!useRANDR || SetGammaRandr(k) == 0) SetKelvin(display, i, k);
     }
     // Without this, VidMode loads (no reply) would wait in Xlib's buffer.
     XFlush(display);
