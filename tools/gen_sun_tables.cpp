@@ -118,7 +118,8 @@ constexpr int kTableCount = sizeof kTables / sizeof kTables[0];
 // tables that these replace take the later minute on the days below, and
 // their extremes depend on it (the earliest 60-degree sunrise is 02:36 from
 // index 166 to 173, the latest 45-degree sunrise 07:38 up to index 8, the
-// earliest equatorial sunset 17:47 from index 298), so that minute is kept.
+// earliest equatorial sunset 17:47 from index 298; the 60-degree sunrise on
+// 1 July is 02:43), so that minute is kept.
 // Every other entry is the rounded computed time.
 struct MinuteChoice {
     int table;
@@ -133,6 +134,7 @@ constexpr MinuteChoice kChoices[] = {
     {4, 169, 236},    // gmt60, computed 155.482 min
     {4, 170, 236},    // gmt60, computed 155.480 min
     {4, 174, 237},    // gmt60, computed 156.389 min
+    {4, 182, 243},    // gmt60, computed 162.434 min
 };
 
 using Values = int[kTableCount][kDays];
