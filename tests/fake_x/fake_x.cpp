@@ -1,13 +1,12 @@
 #include "fake_x.h"
 
-#include <X11/Xlib.h>
-#include <X11/extensions/Xrandr.h>
-#include <X11/extensions/xf86vmode.h>
 #include <X11/Xlib-xcb.h>
+#include <X11/extensions/xf86vmode.h>
 #include <xcb/randr.h>
 
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "display/xdisplay.h"
 
@@ -16,175 +15,93 @@ namespace {
 FakeServer server;
 XErrorHandler handler = nullptr;
 char connection;   // only its address is used
-std::vector<RRCrtc> asked;   // CRTC of each gamma-size question, by sequence
+Display* const kDisplay = reinterpret_cast<Display*>(&connection);
 
-Display* Dpy() {
-    return reinterpret_cast<Display*>(&connection);
-}
-
-void ReportError(unsigned char code) {
-    server.errors_reported++;
+// A protocol error goes to the handler; without one, Xlib would end the process.
+void Error() {
     XErrorEvent ev{};
-    ev.type = 0;
-    ev.display = Dpy();
-    ev.error_code = code;
-    if (handler)
-        handler(Dpy(), &ev);
-    else
-        abort();   // what Xlib's default handler amounts to
+    if (!handler) abort();
+    handler(kDisplay, &ev);
 }
 
-FakeCrtc* FindCrtc(RRCrtc id) {
-    for (FakeScreen& s : server.screens)
-        for (FakeCrtc& c : s.crtcs)
-            if (c.id == id) return &c;
-    return nullptr;
-}
+int CrtcSize(unsigned long id) { return server.screens.at(id / 256 - 1).crtc_sizes.at(id % 256); }
 
-std::vector<uint16_t> Copy(const unsigned short* v, int n) {
-    return std::vector<uint16_t>(v, v + n);
-}
+template <typename T>
+T* Zeroed(size_t extra = 0) { return static_cast<T*>(calloc(1, sizeof(T) + extra)); }
 
 }  // namespace
 
-FakeServer& Fake() {
-    return server;
-}
+FakeServer& Fake() { return server; }
 
-void ResetFake() {
+void ResetFake(std::vector<FakeScreen> screens) {
     server = FakeServer{};
+    server.screens = std::move(screens);
     handler = nullptr;
-    asked.clear();
     display = nullptr;
-    numscreen = 0;
-    kEntries = 0;
-    numcrtc = 0;
+    numscreen = kEntries = numcrtc = 0;
     memset(validscreen, 0, sizeof validscreen);
-    memset(allcrtc, 0, sizeof allcrtc);
-}
-
-void FakeScreens(const std::vector<int>& sizes, int crtcs) {
-    unsigned long id = 0x40;
-    for (int size : sizes) {
-        FakeScreen s{size, false, true, {}};
-        for (int c = 0; c < crtcs; c++) s.crtcs.push_back(FakeCrtc{id++, size});
-        server.screens.push_back(s);
-    }
 }
 
 extern "C" {
 
-Display* XOpenDisplay(const char*) {
-    return server.reachable ? Dpy() : nullptr;
-}
-char* XDisplayName(const char* name) {
-    static char fallback[] = ":fake";
-    return name ? const_cast<char*>(name) : fallback;
-}
-XErrorHandler XSetErrorHandler(XErrorHandler h) {
-    XErrorHandler old = handler;
-    handler = h;
-    return old;
-}
-int XScreenCount(Display*) {
-    return static_cast<int>(server.screens.size());
-}
-Window XRootWindow(Display*, int screen) {
-    return 0x100 + screen;
-}
-Bool XQueryExtension(Display*, const char* name, int* op, int* ev, int* err) {
-    *op = *ev = *err = 0;
-    return strcmp(name, "XFree86-VidModeExtension") == 0 && server.has_vidmode;
-}
-int XFlush(Display*) {
-    server.flushes++;
-    return 1;
-}
-int XSync(Display*, Bool) {
-    server.flushes++;
-    return 1;
-}
+Display* XOpenDisplay(const char*) { return kDisplay; }
+char* XDisplayName(const char* name) { return const_cast<char*>(name ? name : ""); }
+XErrorHandler XSetErrorHandler(XErrorHandler h) { return std::exchange(handler, h); }
+int XScreenCount(Display*) { return static_cast<int>(server.screens.size()); }
+Window XRootWindow(Display*, int screen) { return screen; }
+Bool XQueryExtension(Display*, const char*, int* op, int* ev, int* err) { return *op = *ev = *err = 0, True; }
+int XFlush(Display*) { return server.on_flush ? server.on_flush(), 1 : 1; }
+int XSync(Display*, Bool) { return 1; }
 
-Bool XF86VidModeQueryVersion(Display*, int* major, int* minor) {
-    *major = 2;
-    *minor = 2;
-    return server.has_vidmode;
-}
-Bool XF86VidModeQueryExtension(Display*, int* ev, int* err) {
-    *ev = *err = 0;
-    return server.has_vidmode;
-}
+Bool XF86VidModeQueryVersion(Display*, int* major, int* minor) { return *major = *minor = 2, True; }
+Bool XF86VidModeQueryExtension(Display*, int* ev, int* err) { return *ev = *err = 0, True; }
 Bool XF86VidModeGetGammaRampSize(Display*, int screen, int* size) {
-    FakeScreen& s = server.screens.at(screen);
-    if (s.size_query_fails) {
-        ReportError(BadValue);
-        return False;
-    }
-    *size = s.ramp_size;
-    return True;
+    if ((*size = server.screens.at(screen).ramp_size) == 0) Error();
+    return *size != 0;
 }
-Bool XF86VidModeSetGammaRamp(Display*, int screen, int size, unsigned short* r, unsigned short* g,
-                             unsigned short* b) {
-    server.loads.push_back(FakeLoad{false, static_cast<unsigned long>(screen), Copy(r, size), Copy(g, size),
-                                    Copy(b, size)});
+Bool XF86VidModeSetGammaRamp(Display*, int screen, int n, unsigned short* r, unsigned short* g, unsigned short* b) {
+    server.loads.push_back({false, static_cast<unsigned long>(screen), {r, r + n}, {g, g + n}, {b, b + n}});
     return True;
 }
 
 XRRScreenResources* XRRGetScreenResources(Display*, Window root) {
-    FakeScreen& s = server.screens.at(root - 0x100);
-    if (!s.has_randr) return nullptr;
-    auto* res = static_cast<XRRScreenResources*>(calloc(1, sizeof(XRRScreenResources)));
-    res->ncrtc = static_cast<int>(s.crtcs.size());
-    res->crtcs = static_cast<RRCrtc*>(calloc(s.crtcs.size() + 1, sizeof(RRCrtc)));
-    for (size_t i = 0; i < s.crtcs.size(); i++) res->crtcs[i] = s.crtcs[i].id;
+    auto* res = Zeroed<XRRScreenResources>();
+    res->ncrtc = static_cast<int>(server.screens.at(root).crtc_sizes.size());
+    res->crtcs = static_cast<RRCrtc*>(calloc(res->ncrtc + 1, sizeof(RRCrtc)));
+    for (int c = 0; c < res->ncrtc; c++) res->crtcs[c] = (root + 1) * 256 + c;
     return res;
 }
 void XRRFreeScreenResources(XRRScreenResources* res) {
     free(res->crtcs);
     free(res);
 }
-xcb_connection_t* XGetXCBConnection(Display*) {
-    return reinterpret_cast<xcb_connection_t*>(&connection);
-}
-int xcb_flush(xcb_connection_t*) {
-    server.flushes++;
-    return 1;
-}
+xcb_connection_t* XGetXCBConnection(Display*) { return reinterpret_cast<xcb_connection_t*>(&connection); }
+int xcb_flush(xcb_connection_t*) { return 1; }
 xcb_randr_get_crtc_gamma_size_cookie_t xcb_randr_get_crtc_gamma_size(xcb_connection_t*, xcb_randr_crtc_t crtc) {
-    asked.push_back(crtc);
-    server.size_questions++;
-    return {static_cast<unsigned int>(asked.size() - 1)};
+    return {crtc};
 }
+// Errors of requests with a reply come back with the reply, not to the handler.
 xcb_randr_get_crtc_gamma_size_reply_t* xcb_randr_get_crtc_gamma_size_reply(
     xcb_connection_t*, xcb_randr_get_crtc_gamma_size_cookie_t cookie, xcb_generic_error_t** e) {
-    FakeCrtc* c = FindCrtc(asked.at(cookie.sequence));
-    if (!c || c->errors) {
-        // Errors of checked replies come back to the caller, not the handler.
-        server.errors_reported++;
-        *e = static_cast<xcb_generic_error_t*>(calloc(1, sizeof(xcb_generic_error_t)));
-        return nullptr;
-    }
-    auto* reply = static_cast<xcb_randr_get_crtc_gamma_size_reply_t*>(
-        calloc(1, sizeof(xcb_randr_get_crtc_gamma_size_reply_t)));
-    reply->size = static_cast<uint16_t>(c->gamma_size);
-    return reply;
+    auto* reply = Zeroed<xcb_randr_get_crtc_gamma_size_reply_t>();
+    if ((reply->size = static_cast<uint16_t>(CrtcSize(cookie.sequence))) != 0) return reply;
+    free(reply);
+    *e = Zeroed<xcb_generic_error_t>();
+    return nullptr;
 }
-XRRCrtcGamma* XRRAllocGamma(int size) {
-    auto* g = static_cast<XRRCrtcGamma*>(calloc(1, sizeof(XRRCrtcGamma) + 3 * size * sizeof(unsigned short)));
-    g->size = size;
+XRRCrtcGamma* XRRAllocGamma(int n) {
+    auto* g = Zeroed<XRRCrtcGamma>(3 * n * sizeof(unsigned short));
+    g->size = n;
     g->red = reinterpret_cast<unsigned short*>(g + 1);
-    g->green = g->red + size;
-    g->blue = g->green + size;
+    g->green = g->red + n;
+    g->blue = g->green + n;
     server.open_gammas++;
     return g;
 }
 void XRRSetCrtcGamma(Display*, RRCrtc id, XRRCrtcGamma* g) {
-    FakeCrtc* c = FindCrtc(id);
-    if (!c || c->errors) {
-        ReportError(BadRRCrtc);
-        return;
-    }
-    server.loads.push_back(FakeLoad{true, id, Copy(g->red, g->size), Copy(g->green, g->size), Copy(g->blue, g->size)});
+    if (CrtcSize(id) == 0) return Error();
+    const int n = g->size;
+    server.loads.push_back({true, id, {g->red, g->red + n}, {g->green, g->green + n}, {g->blue, g->blue + n}});
 }
 void XRRFreeGamma(XRRCrtcGamma* g) {
     server.open_gammas--;

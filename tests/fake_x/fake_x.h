@@ -1,46 +1,28 @@
-// A stand-in for the few X calls the display code makes. It is linked in
-// place of libX11, libXxf86vm and libXrandr, and lets a test describe a
-// server and read back what was loaded.
+// A stand-in for the X calls of the display code, linked in place of the X
+// libraries in the unit tests, for what no real server shows safely.
 #pragma once
 #include <cstdint>
-#include <string>
 #include <vector>
 
-struct FakeCrtc {
-    unsigned long id;
-    int gamma_size;
-    bool errors = false;   // every request on it draws a protocol error
-};
-
 struct FakeScreen {
-    int ramp_size;                  // XF86VidMode ramp size
-    bool size_query_fails = false;  // the size request errors out
-    bool has_randr = true;
-    std::vector<FakeCrtc> crtcs;
+    int ramp_size;                // XF86VidMode's; 0: the size request draws an error
+    std::vector<int> crtc_sizes;  // CRTC c of screen s has id (s+1)*256 + c; size 0: its requests draw errors
 };
 
 struct FakeLoad {
-    bool randr;           // XRRSetCrtcGamma, else XF86VidModeSetGammaRamp
-    unsigned long target; // CRTC id or screen index
+    bool randr;                   // XRRSetCrtcGamma, else XF86VidModeSetGammaRamp
+    unsigned long target;         // CRTC id, or screen index
     std::vector<uint16_t> red, green, blue;
 };
 
 struct FakeServer {
-    bool reachable = true;
-    bool has_vidmode = true;
     std::vector<FakeScreen> screens;
-    // What the code did:
     std::vector<FakeLoad> loads;
-    int flushes = 0;
-    int errors_reported = 0;
-    int open_gammas = 0;   // XRRAllocGamma minus XRRFreeGamma
-    int size_questions = 0;   // CRTC gamma-size requests
+    int open_gammas = 0;            // XRRAllocGamma less XRRFreeGamma
+    void (*on_flush)() = nullptr;   // called by XFlush
 };
 
 FakeServer& Fake();
 
-// Forgets the fake server and every global of the display code.
-void ResetFake();
-
-// Screens of the given ramp sizes, each with `crtcs` CRTCs of that size.
-void FakeScreens(const std::vector<int>& sizes, int crtcs);
+// A new server of these screens; also forgets the display code's state.
+void ResetFake(std::vector<FakeScreen> screens);

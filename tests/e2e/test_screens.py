@@ -1,0 +1,62 @@
+import os
+import signal
+import subprocess
+
+import pytest
+from conftest import DAY, DAY_K, NIGHT, NIGHT_K, PROGRAM, TOP, start_text, until
+
+
+@pytest.mark.parametrize("server, display, err", [
+    (("xvfb",), None, "Incompatible X server, sorry.\n"),
+    (("64",), None, "Display 1 has 64 size\nSorry, we only support 8, 10, 11, and 12-bit displays right now.\n"),
+    (None, ":4711", "Couldn't open display :4711\n.\n"),
+    (None, None, "Couldn't open display (DISPLAY is not set)\n.\n"),
+])
+def test_refused_starts(scene, server, display, err):
+    assert "X4711" not in open("/proc/net/unix").read()
+    p = scene.run(server and scene.server(*server), "-l", "0", "-g", "0", env={"DISPLAY": display} if display else ())
+    assert (p.communicate(timeout=10)[1].decode(), p.returncode) == (err, 255)
+
+
+def test_night_fade_on_the_first_screen_of_its_size(scene):
+    x = scene.server("1024", "256")
+    p = scene.run(x, "-l", "0", "-g", "0", "-nofork", at=NIGHT, speed=10)
+    seen = set()
+    assert until(lambda: seen.add(x.crtcs()[0]) or x.crtcs()[:16] == [NIGHT_K] * 16, 10) > 1   # 20 s at x10
+    assert len(seen - {NIGHT_K, None}) >= 3 and x.crtcs()[16:] == [None] * 16
+    p.send_signal(signal.SIGHUP)
+    assert p.wait(5) == -signal.SIGHUP and x.crtcs()[:16] == [NIGHT_K] * 16
+    assert p.communicate() == (start_text(2, night=True).encode(), b"Display 1 has 1024 size\nDisplay 2 has 256 size\n")
+
+
+def test_three_screens(scene):
+    x = scene.server("256", "256", "256")
+    scene.run(x, "-l", "0", "-g", "0", "-nofork", at=NIGHT, speed=10)
+    until(lambda: x.crtcs() == [NIGHT_K] * 32 + [None] * 16, 10)
+    scene.programs.pop().kill()
+    p = scene.run(x, "-l", "0", "-g", "0", "-r", "0", "-nofork", at=DAY)
+    until(lambda: [x.vidmode(s) for s in range(3)] == [DAY_K] * 3, 1)   # flushed at once
+    assert x.crtcs() == [NIGHT_K] * 32 + [None] * 16
+    p.terminate()
+    assert p.communicate()[0].decode() == start_text(3)
+
+
+def test_without_randr_the_screen_is_loaded_through_vidmode(scene):
+    x = scene.server("--no-randr", "256")
+    p = scene.run(x, "-l", "0", "-g", "0", "-nofork", at=NIGHT, speed=10)
+    until(lambda: x.vidmode(0) == NIGHT_K, 10)
+    p.terminate()
+    assert p.communicate(timeout=5) == (start_text(night=True).encode(), b"Display 1 has 256 size\n")
+
+
+def test_run_script_without_a_display(scene):
+    p = subprocess.Popen([f"{TOP}/scripts/run", "-l", "0", "-g", "0"], stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                         text=True, env={**{k: v for k, v in os.environ.items() if k != "DISPLAY"},
+                                                   "BUILD_DIR": os.path.dirname(PROGRAM)})
+    scene.programs.append(p)
+    assert p.stdout.readline().startswith("No X display within reach (DISPLAY=unset)")
+    server = p.stdout.readline().split()[4].strip("),")
+    while "CRTC 0: " not in p.stdout.readline():
+        pass
+    p.terminate()
+    assert p.wait(10) == 143 and not os.path.exists(f"/proc/{server}")

@@ -1,0 +1,25 @@
+import re
+import subprocess
+import time
+
+from conftest import NIGHT, NIGHT_K, until
+
+
+# Under memcheck: a night start and its fade, console commands, the loop and
+# the restore; nothing found, and nothing more in use at the end of a longer run.
+def test_memcheck_finds_nothing_and_nothing_grows(scene, tmp_path):
+    in_use = []
+    for steady_s in (1, 6):
+        x = scene.server("256")
+        log = tmp_path / f"{steady_s}.log"
+        p = scene.run(x, "-l", "0", "-g", "0", "-nofork", at=NIGHT, speed=10, stdin=subprocess.PIPE,
+                      wrap=("valgrind", f"--log-file={log}", "--error-exitcode=99", "--leak-check=full",
+                            "--errors-for-leak-kinds=definite,indirect,possible"))
+        until(lambda: x.crtcs() == [NIGHT_K] * 16, 30)
+        p.stdin.write(b"k\nk=3000\np\nc\n")
+        p.stdin.flush()
+        time.sleep(steady_s)
+        p.terminate()
+        assert p.wait(30) == 0, log.read_text()
+        in_use.append(re.search(r"in use at exit: ([\d,]+ bytes in [\d,]+ blocks)", log.read_text())[1])
+    assert in_use[0] == in_use[1]
