@@ -31,6 +31,14 @@ double MonotonicSeconds() {
 }
 
 [[noreturn]] void RestoreAndExit() {
+    RestoreDay();
+    // Not exit(): flushing standard output could wait on a reader that never reads.
+    _exit(0);
+}
+
+}  // namespace
+
+void RestoreDay() {
     SetKelvinAll(kDayKelvin);
     // A second signal must not cut the gap short.
     timespec gap = {0, kRestoreGapUs * 1000};
@@ -38,11 +46,7 @@ double MonotonicSeconds() {
     }
     SetKelvinAll(kDayKelvin);
     SyncDisplay();   // the restore must reach the server before we go
-    // Not exit(): flushing standard output could wait on a reader that never reads.
-    _exit(0);
 }
-
-}  // namespace
 
 void NiceExit(int sig) {
     if (sig != SIGINT && sig != SIGTERM) return;

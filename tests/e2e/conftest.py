@@ -36,10 +36,8 @@ def until(check, seconds, step=0.005):
 class Server:
     def __init__(self, *args):
         out = subprocess.run([f"{TOP}/scripts/xserver", "start", *args], check=True, stdout=subprocess.PIPE, text=True)
-        self.display, pid, _ = out.stdout.split()
-        self.pid = int(pid)
+        self.display, self.pid = out.stdout.split()[0], int(out.stdout.split()[1])
         self.conn = xcffib.connect(display=self.display)
-        self.randr = self.conn(xcffib.randr.key)
 
     def crtcs(self):
         """The colour each CRTC's ramps are the straight line of, or None."""
@@ -54,24 +52,23 @@ class Server:
 
     def poison(self):
         """Loads, on every CRTC, a colour the program never shows here."""
+        randr = self.conn(xcffib.randr.key)
         for s in self.conn.get_setup().roots:
-            for crtc in self.randr.GetScreenResources(s.root).reply().crtcs:
-                self.randr.SetCrtcGamma(crtc, 256, *ramps.line(POISON_K, 256))
+            for crtc in randr.GetScreenResources(s.root).reply().crtcs:
+                randr.SetCrtcGamma(crtc, 256, *ramps.line(POISON_K, 256))
         self.conn.core.GetInputFocus().reply()   # the server has taken them
 
 
 class Scene:
     """Starts servers and programs, and ends them all when the test ends."""
-
-    def __init__(self):
-        self.servers, self.programs = [], []
+    servers, programs = [], []
 
     def server(self, *args):
         self.servers.append(Server(*args))
         return self.servers[-1]
 
-    def run(self, server, *args, at=None, speed=1, wrap=(), env=(), **popen):
-        env = {"PATH": os.environ["PATH"], "TZ": "UTC0", **({"DISPLAY": server.display} if server else {}), **dict(env)}
+    def run(self, x, *args, at=None, speed=1, wrap=(), env=(), **popen):
+        env = {"PATH": os.environ["PATH"], "TZ": "UTC0", **({"DISPLAY": x.display} if x else {}), **dict(env)}
         if at:
             env.update(LD_PRELOAD="/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1", FAKETIME=f"@{at} x{speed}")
         popen = {"stdin": subprocess.DEVNULL, "stdout": subprocess.PIPE, "stderr": subprocess.PIPE, **popen}
@@ -81,14 +78,13 @@ class Scene:
 
 @pytest.fixture
 def scene():
-    s = Scene()
-    yield s
-    for p in s.programs:
-        p.kill()
-        p.wait()
-    for x in s.servers:
+    yield Scene()
+    for p in Scene.programs:
+        p.kill(), p.wait()
+    for x in Scene.servers:
         x.conn.disconnect()
         subprocess.run([f"{TOP}/scripts/xserver", "stop", str(x.pid)], check=True)
+    Scene.programs.clear(), Scene.servers.clear()
 
 
 def stop(program, x, sig=signal.SIGTERM):

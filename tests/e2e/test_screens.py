@@ -1,4 +1,5 @@
 import os
+import re
 import signal
 import subprocess
 
@@ -18,22 +19,29 @@ def test_refused_starts(scene, server, display, err):
     assert (p.communicate(timeout=10)[1].decode(), p.returncode) == (err, 255)
 
 
-def test_night_fade_on_the_first_screen_of_its_size(scene):
-    x = scene.server("1024", "256")
-    p = scene.run(x, "-l", "0", "-g", "0", "-nofork", at=NIGHT, speed=10)
+# The child fades the first screen, and that screen's size only, into the night, and restores it.
+def test_background_fade_on_the_first_screen_of_its_size(scene, tmp_path):
+    x, out = scene.server("1024", "256"), tmp_path / "out"
+    assert scene.run(x, "-l", "0", "-g", "0", at=NIGHT, speed=10, stdout=out.open("w")).wait(5) == 0
+    child = re.fullmatch(re.escape(start_text(2, night=True)) + r"Going to background: 'kill (\d+)' to turn off.\n\n",
+                         out.read_text())[1]
+    assert os.readlink(f"/proc/{child}/exe") == os.path.realpath(PROGRAM)
     seen = set()
-    assert until(lambda: seen.add(x.crtcs()[0]) or x.crtcs()[:16] == [NIGHT_K] * 16, 10) > 1   # 20 s at x10
-    assert len(seen - {NIGHT_K, None}) >= 3 and x.crtcs()[16:] == [None] * 16
-    p.send_signal(signal.SIGHUP)
-    assert p.wait(5) == -signal.SIGHUP and x.crtcs()[:16] == [NIGHT_K] * 16
-    assert p.communicate() == (start_text(2, night=True).encode(), b"Display 1 has 1024 size\nDisplay 2 has 256 size\n")
+    assert until(lambda: seen.add(x.crtcs()[0]) or x.crtcs() == [NIGHT_K] * 16 + [None] * 16, 10) > 1   # 20 s at x10
+    assert len(seen - {NIGHT_K, None}) >= 3
+    os.kill(int(child), signal.SIGTERM)
+    until(lambda: x.crtcs() == [DAY_K] * 16 + [None] * 16, 0.2)
+    until(lambda: not os.path.exists(f"/proc/{child}/exe"), 5)
+    assert out.read_text().count("Going") == 1
 
 
 def test_three_screens(scene):
     x = scene.server("256", "256", "256")
-    scene.run(x, "-l", "0", "-g", "0", "-nofork", at=NIGHT, speed=10)
+    p = scene.run(x, "-l", "0", "-g", "0", "-nofork", at=NIGHT, speed=10)
     until(lambda: x.crtcs() == [NIGHT_K] * 32 + [None] * 16, 10)
-    scene.programs.pop().kill()
+    p.send_signal(signal.SIGHUP)
+    assert p.wait(5) == -signal.SIGHUP and x.crtcs() == [NIGHT_K] * 32 + [None] * 16
+    assert p.communicate()[1] == b"Display 1 has 256 size\nDisplay 2 has 256 size\nDisplay 3 has 256 size\n"
     p = scene.run(x, "-l", "0", "-g", "0", "-r", "0", "-nofork", at=DAY)
     until(lambda: [x.vidmode(s) for s in range(3)] == [DAY_K] * 3, 1)   # flushed at once
     assert x.crtcs() == [NIGHT_K] * 32 + [None] * 16
@@ -50,9 +58,9 @@ def test_without_randr_the_screen_is_loaded_through_vidmode(scene):
 
 
 def test_run_script_without_a_display(scene):
+    env = {**{k: v for k, v in os.environ.items() if k != "DISPLAY"}, "BUILD_DIR": os.path.dirname(PROGRAM)}
     p = subprocess.Popen([f"{TOP}/scripts/run", "-l", "0", "-g", "0"], stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                         text=True, env={**{k: v for k, v in os.environ.items() if k != "DISPLAY"},
-                                                   "BUILD_DIR": os.path.dirname(PROGRAM)})
+                         text=True, env=env)
     scene.programs.append(p)
     assert p.stdout.readline().startswith("No X display within reach (DISPLAY=unset)")
     server = p.stdout.readline().split()[4].strip("),")

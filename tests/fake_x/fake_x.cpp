@@ -20,14 +20,14 @@ Display* const kDisplay = reinterpret_cast<Display*>(&connection);
 // A protocol error goes to the handler; without one, Xlib would end the process.
 void Error() {
     XErrorEvent ev{};
-    if (!handler) abort();
-    handler(kDisplay, &ev);
+    handler ? handler(kDisplay, &ev) : (abort(), 0);
 }
 
 int CrtcSize(unsigned long id) { return server.screens.at(id / 256 - 1).crtc_sizes.at(id % 256); }
 
-template <typename T>
-T* Zeroed(size_t extra = 0) { return static_cast<T*>(calloc(1, sizeof(T) + extra)); }
+void Load(bool randr, unsigned long target, int n, const uint16_t* r, const uint16_t* g, const uint16_t* b) {
+    server.loads.push_back({randr, target, {r, r + n}, {g, g + n}, {b, b + n}});
+}
 
 }  // namespace
 
@@ -60,21 +60,17 @@ Bool XF86VidModeGetGammaRampSize(Display*, int screen, int* size) {
     return *size != 0;
 }
 Bool XF86VidModeSetGammaRamp(Display*, int screen, int n, unsigned short* r, unsigned short* g, unsigned short* b) {
-    server.loads.push_back({false, static_cast<unsigned long>(screen), {r, r + n}, {g, g + n}, {b, b + n}});
-    return True;
+    return Load(false, screen, n, r, g, b), True;
 }
 
 XRRScreenResources* XRRGetScreenResources(Display*, Window root) {
-    auto* res = Zeroed<XRRScreenResources>();
+    auto* res = static_cast<XRRScreenResources*>(calloc(1, sizeof(XRRScreenResources)));
     res->ncrtc = static_cast<int>(server.screens.at(root).crtc_sizes.size());
     res->crtcs = static_cast<RRCrtc*>(calloc(res->ncrtc + 1, sizeof(RRCrtc)));
     for (int c = 0; c < res->ncrtc; c++) res->crtcs[c] = (root + 1) * 256 + c;
     return res;
 }
-void XRRFreeScreenResources(XRRScreenResources* res) {
-    free(res->crtcs);
-    free(res);
-}
+void XRRFreeScreenResources(XRRScreenResources* res) { free(res->crtcs), free(res); }
 xcb_connection_t* XGetXCBConnection(Display*) { return reinterpret_cast<xcb_connection_t*>(&connection); }
 int xcb_flush(xcb_connection_t*) { return 1; }
 xcb_randr_get_crtc_gamma_size_cookie_t xcb_randr_get_crtc_gamma_size(xcb_connection_t*, xcb_randr_crtc_t crtc) {
@@ -83,29 +79,23 @@ xcb_randr_get_crtc_gamma_size_cookie_t xcb_randr_get_crtc_gamma_size(xcb_connect
 // Errors of requests with a reply come back with the reply, not to the handler.
 xcb_randr_get_crtc_gamma_size_reply_t* xcb_randr_get_crtc_gamma_size_reply(
     xcb_connection_t*, xcb_randr_get_crtc_gamma_size_cookie_t cookie, xcb_generic_error_t** e) {
-    auto* reply = Zeroed<xcb_randr_get_crtc_gamma_size_reply_t>();
-    if ((reply->size = static_cast<uint16_t>(CrtcSize(cookie.sequence))) != 0) return reply;
-    free(reply);
-    *e = Zeroed<xcb_generic_error_t>();
-    return nullptr;
+    using Reply = xcb_randr_get_crtc_gamma_size_reply_t;
+    if (CrtcSize(cookie.sequence) == 0) return *e = static_cast<xcb_generic_error_t*>(calloc(1, 32)), nullptr;
+    auto* reply = static_cast<Reply*>(calloc(1, sizeof(Reply)));
+    reply->size = static_cast<uint16_t>(CrtcSize(cookie.sequence));
+    return reply;
 }
 XRRCrtcGamma* XRRAllocGamma(int n) {
-    auto* g = Zeroed<XRRCrtcGamma>(3 * n * sizeof(unsigned short));
+    auto* g = static_cast<XRRCrtcGamma*>(calloc(1, sizeof(XRRCrtcGamma) + 3 * n * sizeof(unsigned short)));
     g->size = n;
     g->red = reinterpret_cast<unsigned short*>(g + 1);
     g->green = g->red + n;
     g->blue = g->green + n;
-    server.open_gammas++;
     return g;
 }
 void XRRSetCrtcGamma(Display*, RRCrtc id, XRRCrtcGamma* g) {
-    if (CrtcSize(id) == 0) return Error();
-    const int n = g->size;
-    server.loads.push_back({true, id, {g->red, g->red + n}, {g->green, g->green + n}, {g->blue, g->blue + n}});
+    CrtcSize(id) == 0 ? Error() : Load(true, id, g->size, g->red, g->green, g->blue);
 }
-void XRRFreeGamma(XRRCrtcGamma* g) {
-    server.open_gammas--;
-    free(g);
-}
+void XRRFreeGamma(XRRCrtcGamma* g) { free(g); }
 
 }  // extern "C"

@@ -18,7 +18,6 @@ struct FakeLoad {
 struct FakeServer {
     std::vector<FakeScreen> screens;
     std::vector<FakeLoad> loads;
-    int open_gammas = 0;            // XRRAllocGamma less XRRFreeGamma
     void (*on_flush)() = nullptr;   // called by XFlush
 };
 

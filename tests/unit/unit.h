@@ -21,6 +21,17 @@ class ZoneTest : public testing::Test {
     std::string saved_ = had_ ? getenv("TZ") : "";
 };
 
+// What f writes to standard output, and to standard error when asked.
+template <typename F>
+std::string Out(F f, std::string* err = nullptr) {
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    f();
+    const std::string errors = testing::internal::GetCapturedStderr();
+    if (err) *err = errors;
+    return testing::internal::GetCapturedStdout();
+}
+
 // The lowest table temperature whose colour each load ends on, or -1.
 inline std::vector<int> LoadedKelvins() {
     std::vector<int> kelvins;
