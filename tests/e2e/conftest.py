@@ -67,8 +67,8 @@ class Scene:
         self.servers.append(Server(*args))
         return self.servers[-1]
 
-    def run(self, x, *args, at=None, speed=1, wrap=(), env=(), **popen):
-        env = {"PATH": os.environ["PATH"], "TZ": "UTC0", **({"DISPLAY": x.display} if x else {}), **dict(env)}
+    def run(self, x, *args, at=None, speed=1, wrap=(), **popen):
+        env = {"PATH": os.environ["PATH"], "TZ": "UTC0", **({"DISPLAY": x.display} if x else {})}
         if at:
             env.update(LD_PRELOAD="/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1", FAKETIME=f"@{at} x{speed}")
         popen = {"stdin": subprocess.DEVNULL, "stdout": subprocess.PIPE, "stderr": subprocess.PIPE, **popen}

@@ -7,15 +7,13 @@ import pytest
 from conftest import DAY, DAY_K, NIGHT, NIGHT_K, PROGRAM, TOP, start_text, until
 
 
-@pytest.mark.parametrize("server, display, err", [
-    (("xvfb",), None, "Incompatible X server, sorry.\n"),
-    (("64",), None, "Display 1 has 64 size\nSorry, we only support 8, 10, 11, and 12-bit displays right now.\n"),
-    (None, ":4711", "Couldn't open display :4711\n.\n"),
-    (None, None, "Couldn't open display (DISPLAY is not set)\n.\n"),
+@pytest.mark.parametrize("server, err", [
+    (("xvfb",), "Incompatible X server, sorry.\n"),
+    (("64",), "Display 1 has 64 size\nSorry, we only support 8, 10, 11, and 12-bit displays right now.\n"),
+    (None, "Couldn't open display (DISPLAY is not set)\n.\n"),
 ])
-def test_refused_starts(scene, server, display, err):
-    assert "X4711" not in open("/proc/net/unix").read()
-    p = scene.run(server and scene.server(*server), "-l", "0", "-g", "0", env={"DISPLAY": display} if display else ())
+def test_refused_starts(scene, server, err):
+    p = scene.run(server and scene.server(*server), "-l", "0", "-g", "0")
     assert (p.communicate(timeout=10)[1].decode(), p.returncode) == (err, 255)
 
 
@@ -25,7 +23,6 @@ def test_background_fade_on_the_first_screen_of_its_size(scene, tmp_path):
     assert scene.run(x, "-l", "0", "-g", "0", at=NIGHT, speed=10, stdout=out.open("w")).wait(5) == 0
     child = re.fullmatch(re.escape(start_text(2, night=True)) + r"Going to background: 'kill (\d+)' to turn off.\n\n",
                          out.read_text())[1]
-    assert os.readlink(f"/proc/{child}/exe") == os.path.realpath(PROGRAM)
     seen = set()
     assert until(lambda: seen.add(x.crtcs()[0]) or x.crtcs() == [NIGHT_K] * 16 + [None] * 16, 10) > 1   # 20 s at x10
     assert len(seen - {NIGHT_K, None}) >= 3
@@ -41,7 +38,6 @@ def test_three_screens(scene):
     until(lambda: x.crtcs() == [NIGHT_K] * 32 + [None] * 16, 10)
     p.send_signal(signal.SIGHUP)
     assert p.wait(5) == -signal.SIGHUP and x.crtcs() == [NIGHT_K] * 32 + [None] * 16
-    assert p.communicate()[1] == b"Display 1 has 256 size\nDisplay 2 has 256 size\nDisplay 3 has 256 size\n"
     p = scene.run(x, "-l", "0", "-g", "0", "-r", "0", "-nofork", at=DAY)
     until(lambda: [x.vidmode(s) for s in range(3)] == [DAY_K] * 3, 1)   # flushed at once
     assert x.crtcs() == [NIGHT_K] * 32 + [None] * 16

@@ -76,10 +76,7 @@ TEST_F(StartUpTest, OptionsLocationAndRefusals) {
         args.insert(args.begin(), "duskwarm");
         SCOPED_TRACE(testing::PrintToString(args));
         UseZone(r.tz);
-        latitude = longitude = kUnset;
-        nighttemp = 3400;
-        nofork = 0;
-        useRANDR = 1;
+        latitude = longitude = kUnset, nighttemp = 3400, nofork = 0, useRANDR = 1;
         ResetFake({{256, {256}}});
         std::vector<char*> argv;
         for (std::string& a : args) argv.push_back(a.data());
