@@ -1,8 +1,9 @@
-// Fuzzes the console: arbitrary bytes (long lines, no last newline, NUL
-// bytes) arrive on the input descriptor and the console serves them until the
-// input ends; the first byte says whether it is night. Fades run on a clock
-// that gains a second a reading, and waits do not sleep but check what was done.
+// Fuzzes the console: arbitrary bytes arrive on the input, served until it ends;
+// the first byte says whether it is night. Fades run on a clock that gains a
+// second a reading, and waits do not sleep but check what was done.
 #include <unistd.h>
+
+#include <algorithm>
 
 #include "control/console.h"
 #include "control/input.h"
@@ -17,8 +18,7 @@ static void CheckLoads() {
     const std::vector<FakeLoad>& loads = Fake().loads;
     for (size_t i = 0; i < loads.size(); i++) {
         const uint32_t rgb = (loads[i].red[255] / 257u) << 16 | (loads[i].green[255] / 257u) << 8 | loads[i].blue[255] / 257u;
-        bool known = false;
-        for (uint32_t c : KelvinToRGB) known = known || c == rgb;
+        const bool known = std::find(std::begin(KelvinToRGB), std::end(KelvinToRGB), rgb) != std::end(KelvinToRGB);
         Check(known && loads[i].red == loads[i & ~size_t{1}].red && loads[i].blue == loads[i & ~size_t{1}].blue,
               "each load puts one table colour on every CRTC");
     }

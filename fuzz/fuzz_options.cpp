@@ -1,6 +1,5 @@
-// Fuzzes the option parser: the input is an argument vector, the arguments
-// separated by NUL bytes. Whatever the words, StartUp leaves settings the
-// program can run with, or refuses with a status main() may return.
+// Fuzzes the option parser with argument vectors, NUL bytes between the words:
+// StartUp leaves settings the program can run with, or refuses as main() may.
 #include <string>
 #include <vector>
 
@@ -17,9 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
-    latitude = longitude = kUnset;
-    nighttemp = 3400;
-    nofork = 0;
+    latitude = longitude = kUnset, nighttemp = 3400, nofork = 0;
     ResetFake({{256, {256}}});
     int status = 1;
     const bool trailing = args.size() % 2 == 0 && args.back() == "-nofork";

@@ -20,8 +20,7 @@ inline void Check(bool ok, const char* what) {
 // taken from the ZIP table as stored.
 inline void CheckLocation() {
     bool lat = std::isnan(latitude) || std::fabs(latitude) <= kMaxLatitude || latitude == kUnset;
-    bool lon = std::isnan(longitude) || std::fabs(longitude) <= kMaxLongitude || longitude == kUnset;
-    for (int i = 0; i < kZipRecords && !(lat && lon); i++)
-        lat = lat || ZTable[i].latitude == latitude, lon = lon || ZTable[i].longitude == longitude;
-    Check(lat && lon, "latitude and longitude clamped, NaN or from the ZIP table");
+    for (int i = 0; !lat && i < kZipRecords; i++) lat = ZTable[i].latitude == latitude;
+    Check(lat && (std::isnan(longitude) || std::fabs(longitude) <= kMaxLongitude || longitude == kUnset),
+          "latitude and longitude clamped, NaN or from the ZIP table");
 }

@@ -53,9 +53,8 @@ def test_closed_input_costs_nothing_and_a_lost_server_ends_it(scene):
     until(lambda: x.crtcs()[0] == DAY_K, 3)
     assert os.readlink(f"/proc/{p.pid}/fd/0") == "/dev/null"
     cpu_ns = int(open(f"/proc/{p.pid}/schedstat").read().split()[0])
-    for _ in range(2):
-        x.poison()
-        until(lambda: x.crtcs()[0] == DAY_K, 0.7)
+    x.poison()
+    until(lambda: x.crtcs()[0] == DAY_K, 0.7)   # the loop goes on
     time.sleep(1)
     assert int(open(f"/proc/{p.pid}/schedstat").read().split()[0]) - cpu_ns < 0.01 * 2e9   # 1 % of a core
     os.kill(x.pid, signal.SIGKILL)

@@ -5,8 +5,8 @@ import time
 from conftest import NIGHT, NIGHT_K, until
 
 
-# Under memcheck: a night start and its fade, console commands, the loop and
-# the restore; nothing found, and nothing more in use at the end of a longer run.
+# A night start, its fade, console commands, the loop and the restore under memcheck:
+# nothing found, and nothing more in use at the end of a longer run.
 def test_memcheck_finds_nothing_and_nothing_grows(scene, tmp_path):
     in_use = []
     for steady_s in (1, 6):

@@ -64,13 +64,12 @@ Bool XF86VidModeSetGammaRamp(Display*, int screen, int n, unsigned short* r, uns
 }
 
 XRRScreenResources* XRRGetScreenResources(Display*, Window root) {
-    auto* res = static_cast<XRRScreenResources*>(calloc(1, sizeof(XRRScreenResources)));
-    res->ncrtc = static_cast<int>(server.screens.at(root).crtc_sizes.size());
-    res->crtcs = static_cast<RRCrtc*>(calloc(res->ncrtc + 1, sizeof(RRCrtc)));
+    auto* res = new XRRScreenResources{};
+    res->crtcs = new RRCrtc[res->ncrtc = static_cast<int>(server.screens.at(root).crtc_sizes.size())];
     for (int c = 0; c < res->ncrtc; c++) res->crtcs[c] = (root + 1) * 256 + c;
     return res;
 }
-void XRRFreeScreenResources(XRRScreenResources* res) { free(res->crtcs), free(res); }
+void XRRFreeScreenResources(XRRScreenResources* res) { delete[] res->crtcs, delete res; }
 xcb_connection_t* XGetXCBConnection(Display*) { return reinterpret_cast<xcb_connection_t*>(&connection); }
 int xcb_flush(xcb_connection_t*) { return 1; }
 xcb_randr_get_crtc_gamma_size_cookie_t xcb_randr_get_crtc_gamma_size(xcb_connection_t*, xcb_randr_crtc_t crtc) {
@@ -86,16 +85,13 @@ xcb_randr_get_crtc_gamma_size_reply_t* xcb_randr_get_crtc_gamma_size_reply(
     return reply;
 }
 XRRCrtcGamma* XRRAllocGamma(int n) {
-    auto* g = static_cast<XRRCrtcGamma*>(calloc(1, sizeof(XRRCrtcGamma) + 3 * n * sizeof(unsigned short)));
-    g->size = n;
-    g->red = reinterpret_cast<unsigned short*>(g + 1);
-    g->green = g->red + n;
-    g->blue = g->green + n;
+    auto* g = new XRRCrtcGamma{n, new unsigned short[3 * n], nullptr, nullptr};
+    g->green = g->red + n, g->blue = g->green + n;
     return g;
 }
 void XRRSetCrtcGamma(Display*, RRCrtc id, XRRCrtcGamma* g) {
     CrtcSize(id) == 0 ? Error() : Load(true, id, g->size, g->red, g->green, g->blue);
 }
-void XRRFreeGamma(XRRCrtcGamma* g) { free(g); }
+void XRRFreeGamma(XRRCrtcGamma* g) { delete[] g->red, delete g; }
 
 }  // extern "C"

@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <csignal>
 
@@ -49,10 +50,9 @@ struct Row {
     {{}, 0, kUsage},
     {{"-g", "10"}, 0, kUsage},
     {{"-nofork", "-l", "40"}, 0, kUsage},
-    {{"-l", "90", "-g", "200"}, 1, kFound, 65, 180},
-    {{"-l", "-70", "-g", "-181"}, 1, kFound, -65, -180},
+    {{"-l", "inf", "-g", "200"}, 1, kFound, 65, 180},
+    {{"-l", "-70", "-g", "-inf"}, 1, kFound, -65, -180},
     {{"-l", "0", "-g", "0.0"}, 1, kFound, 0, 0},
-    {{"-l", "inf", "-g", "-inf"}, 1, kFound, 65, -180},
     {{"-l", "nan", "-g", "1"}, 1, kFound, NAN, 1},
     {{"-l", "40", "-g", "1", "-k", "2000"}, 1, kFound, 40, 1, 2000},
     {{"-l", "40", "-g", "1", "-k", "10000"}, 1, kFound, 40, 1, 10000},
@@ -125,7 +125,6 @@ TEST_F(ConsoleTest, CommandsAndQueries) {
         {"k = 3000\n", "Colortemp=3400\n"}, {"c\n", "Colortemp=6500\n"},     {"x=5\n", ""},
     };
     for (auto [line, reply] : rows) EXPECT_EQ(Say(line), reply) << line;
-    EXPECT_TRUE(Fake().loads.empty());
 }
 
 TEST_F(ConsoleTest, NewNightTemperatureFadesFirst) {
@@ -147,8 +146,7 @@ TEST_F(ConsoleTest, PreviewCutShortOrInFull) {
     EXPECT_EQ(lastcolor, 3400);
     Fake().loads.clear();
     Serve();
-    tick_s = 1.0;
-    nighttemp = 2500;
+    tick_s = 1.0, nighttemp = 2500;
     Say("p\n", true);
     EXPECT_EQ(LoadedKelvins(), (std::vector<int>{3500, 4500, 5500, 6500, 5500, 4500, 3500, 2500}));
     EXPECT_EQ(lastcolor, 2500);
@@ -182,8 +180,7 @@ TEST_F(ConsoleTest, FadeSteps) {
         EXPECT_EQ(LoadedKelvins(), row.kelvins) << row.start << " " << row.duration;
         EXPECT_EQ(lastcolor, row.target);
     }
-    nofork = 1;
-    tick_s = 0.25;
+    nofork = 1, tick_s = 0.25;
     Fake().loads.clear();
     EXPECT_EQ(Animate(6500, 3400, 20), -1);   // typed input: straight to the target
     EXPECT_EQ(LoadedKelvins(), (std::vector<int>{6400, 3400}));
@@ -202,24 +199,19 @@ TEST(RunStart, AFailedForkIsReportedAndNamesNoChild) {
     EXPECT_EQ(out.find("Going"), std::string::npos);
 }
 
-double Now() {
-    timespec ts;
-    return clock_gettime(CLOCK_MONOTONIC, &ts), ts.tv_sec + ts.tv_nsec * 1e-9;
-}
-
-double load_s[2];
+std::chrono::steady_clock::time_point load_at[2];
 
 // A signal that comes 5 ms after the first load does not shorten the gap to the second.
 TEST(Shutdown, RestoreLoadsTheDayRampTwiceWithTheWholeGap) {
     Out([] { ResetFake({{256, {256}}}), FindScreens(nullptr); });
     signal(SIGALRM, [](int) {});
     Fake().on_flush = [] {
-        load_s[Fake().loads.size() - 1] = Now();
+        load_at[Fake().loads.size() - 1] = std::chrono::steady_clock::now();
         if (Fake().loads.size() == 1) ualarm(5000, 0);
     };
     RestoreDay();
     EXPECT_EQ(LoadedKelvins(), std::vector<int>(2, 6500));
-    EXPECT_GE(load_s[1] - load_s[0], 0.0199);
+    EXPECT_GE(load_at[1] - load_at[0], std::chrono::microseconds(kRestoreGapUs));
 }
 
 }  // namespace

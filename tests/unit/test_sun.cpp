@@ -51,12 +51,10 @@ TEST_F(ClockTest, SunTimesOnTheLocalClock) {
         {brisbane, 0, 150, jan1 + 366 * 86400 - h, 359, 1087, 540, false},   // 31 December reads index 365
         {"<-08>8", 0, -120, jan1 + 2 * h, 360, 1087, 1080, false},
         {"<+13>-13", 0, -172, jan1, 1828, 2555, 2220, false},
-        {"AEST-10AEDT,M10.1.0,M4.1.0/3", -33.9f, 151.2f, jan1 + 20 * h, 337.61f, 1220.04f, 420, false},
         {"UTC0", 0, 0, jan1 + 30, 360, 1087, 0.5f, true},
         {"UTC0", 0, 0, jan1 + 6 * h, 360, 1087, 360, false},
         {"UTC0", 0, 0, jan1 + 18 * h + 420, 360, 1087, 1087, false},
         {"LMT-0:53:28", 0, 0, jan1, 413, 1140, 53, true},
-        {"<-0053>0:53:28", 0, 0, jan1, 307, 1034, 1387, true},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(testing::Message() << r.tz << " at " << r.t << ", longitude " << r.lon);

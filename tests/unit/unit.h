@@ -4,8 +4,6 @@
 
 #include <cstdlib>
 #include <ctime>
-#include <string>
-#include <vector>
 
 #include "display/ramp.h"
 #include "fake_x.h"
