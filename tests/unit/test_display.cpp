@@ -73,6 +73,7 @@ TEST(Screens, TheFirstValidScreenFixesTheSize) {
     EXPECT_EQ(Loads(3400).size(), 32u);
     Find({{256, std::vector<int>(20, 256)}, {256, std::vector<int>(20, 256)}});
     useRANDR = 1;
+    EXPECT_EQ(numcrtc, kSlots);
     EXPECT_EQ(Loads(3400).size(), 64u);   // 32 CRTCs, loaded once for each valid screen
 }
 
