@@ -3,7 +3,6 @@
 #include <xcb/randr.h>
 
 #include <cstdlib>
-#include <ctime>
 
 #include "display/ramp.h"
 #include "display/xdisplay.h"
@@ -17,17 +16,11 @@ namespace {
 // the program runs). All the questions leave together and the answers are
 // read afterwards, so a load waits for the server once, not once per CRTC.
 // A CRTC that answers with an error (one that vanished) gets size 0.
-// The server sends the answers one by one as it gets to them; a short nap
-// before reading lets them gather, so the program wakes once for all of
-// them rather than once for each. Answers that take longer are waited for
-// as usual.
 void QueryGammaSizes(int* sizes) {
-    constexpr timespec kGather = {0, 250000};
     xcb_connection_t* conn = XGetXCBConnection(display);
     xcb_randr_get_crtc_gamma_size_cookie_t cookies[kSlots];
     for (int slot = 0; slot < numcrtc; slot++)
         cookies[slot] = xcb_randr_get_crtc_gamma_size(conn, static_cast<xcb_randr_crtc_t>(allcrtc[slot]));
-    if (numcrtc > 0 && xcb_flush(conn) > 0) nanosleep(&kGather, nullptr);
     for (int slot = 0; slot < numcrtc; slot++) {
         xcb_generic_error_t* error = nullptr;
         xcb_randr_get_crtc_gamma_size_reply_t* reply =
