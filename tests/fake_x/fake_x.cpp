@@ -71,7 +71,6 @@ XRRScreenResources* XRRGetScreenResources(Display*, Window root) {
 }
 void XRRFreeScreenResources(XRRScreenResources* res) { delete[] res->crtcs, delete res; }
 xcb_connection_t* XGetXCBConnection(Display*) { return reinterpret_cast<xcb_connection_t*>(&connection); }
-int xcb_flush(xcb_connection_t*) { return 1; }
 xcb_randr_get_crtc_gamma_size_cookie_t xcb_randr_get_crtc_gamma_size(xcb_connection_t*, xcb_randr_crtc_t crtc) {
     return {crtc};
 }
