@@ -1,7 +1,6 @@
 #!/bin/bash
-# Builds the Debian package with scripts/package and checks it without installing
-# it: its files, lintian (no error, no warning), a postinst that leaves the user
-# unit disabled, the unpacked program and autostart entry. Argument: SOURCE_DIR.
+# Builds the Debian package and checks it without installing it: its files, lintian,
+# a user unit left disabled, the unpacked program and autostart entry. Argument: SOURCE_DIR.
 set -euo pipefail
 top=${1:-$(cd "$(dirname "$0")/../.." && pwd)}
 fail() { echo "FAIL: $*" >&2; exit 1; }
