@@ -9,19 +9,20 @@ from conftest import DAY, DAY_K, K3300, NIGHT, NIGHT_K, stop, until
 
 HERE, NY = ("-l", "0", "-g", "0", "-nofork"), ("-z", "10001", "-nofork")
 NY_NOON, SUNSET = "2026-01-01 17:00:00", "2026-01-01 18:06:58"
-TERM, INT = signal.SIGTERM, signal.SIGINT
 
 
 # Each stop comes just after a load: a restore left to the loop's next pass would come 0.5 s late.
 @pytest.mark.parametrize("args, at, feed, out, phase, hold_s, sig", [
-    (HERE, DAY, b"", None, DAY_K, 0, TERM),                       # the loop's pause
-    (HERE, DAY, b"", None, DAY_K, 0, INT),
-    (HERE, DAY, b"k=27", None, DAY_K, 0, TERM),                   # a partial line waits
-    (HERE, NIGHT, b"", None, 0xFFF6F8, 0, TERM),                  # the 20 s fade, at 6300 K
-    (HERE, DAY, b"p\n", None, K3300, 0.5, TERM),                  # the preview's hold
-    (NY, NY_NOON, b"z=10001\n" * 150, "full", DAY_K, 0, TERM),    # 46-byte replies that fill the pipe...
-    (NY, NY_NOON, b"z=10001\n" * 150, "gone", DAY_K, 0, TERM),    # ...or meet a reader that went away
-    (HERE, SUNSET, "yes", None, NIGHT_K, 0, TERM),                # endless input: night still falls
+    (HERE, DAY, b"", None, DAY_K, 0, signal.SIGTERM),                     # the loop's pause
+    (HERE, DAY, b"", None, DAY_K, 0, signal.SIGINT),
+    (HERE, DAY, b"k=27", None, DAY_K, 0, signal.SIGTERM),                 # a partial line waits
+    (HERE, NIGHT, b"", None, 0xFFF6F8, 0, signal.SIGTERM),                # the 20 s fade, at 6300 K
+    (HERE, DAY, b"p\n", None, 0xFFE4CE, 0, signal.SIGTERM),               # the preview's way there, at 5000 K
+    (HERE, DAY, b"p\n", None, K3300, 0.5, signal.SIGTERM),                # its hold
+    (HERE, DAY, b"p\n", None, K3300, 2.5, signal.SIGTERM),                # its way back
+    (NY, NY_NOON, b"z=10001\n" * 150, "full", DAY_K, 0, signal.SIGTERM),  # 46-byte replies that fill the pipe...
+    (NY, NY_NOON, b"z=10001\n" * 150, "gone", DAY_K, 0, signal.SIGTERM),  # ...or meet a reader that went away
+    (HERE, SUNSET, "yes", None, NIGHT_K, 0, signal.SIGTERM),              # endless input: night still falls
 ])
 def test_stop_restores_at_once(scene, args, at, feed, out, phase, hold_s, sig):
     x = scene.server("256")
