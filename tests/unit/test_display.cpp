@@ -44,8 +44,7 @@ TEST(MakeTables, EveryEntryIsOnTheStraightLine) {
     }
 }
 
-// What FindScreens says on standard error about these screens.
-std::string Find(std::vector<FakeScreen> screens, int result = 0) {
+std::string FindScreensError(std::vector<FakeScreen> screens, int result = 0) {
     ResetFake(std::move(screens));
     std::string err;
     Out([&] { EXPECT_EQ(FindScreens(nullptr), result); }, &err);
@@ -61,24 +60,24 @@ std::vector<std::pair<unsigned long, size_t>> Loads(float k) {
 }
 
 TEST(Screens, TheFirstValidScreenFixesTheSize) {
-    EXPECT_EQ(Find({{512, {}}, {2048, {}}}), "Display 1 has 512 size\nDisplay 2 has 2048 size\n");
+    EXPECT_EQ(FindScreensError({{512, {}}, {2048, {}}}), "Display 1 has 512 size\nDisplay 2 has 2048 size\n");
     EXPECT_EQ(std::vector<int>(validscreen, validscreen + 2), std::vector<int>({0, 1}));
-    EXPECT_EQ(Find({{0, {}}, {4096, {}}, {1024, {}}, {4096, {}}}),
+    EXPECT_EQ(FindScreensError({{0, {}}, {4096, {}}, {1024, {}}, {4096, {}}}),
               "Display 1 has 0 size\nDisplay 2 has 4096 size\nDisplay 3 has 1024 size\nDisplay 4 has 4096 size\n");
     useRANDR = 0;
     EXPECT_EQ(Loads(3400), (std::vector<std::pair<unsigned long, size_t>>{{1, 4096}, {3, 4096}}));
-    EXPECT_EQ(Find({{512, {}}}, -1),
+    EXPECT_EQ(FindScreensError({{512, {}}}, -1),
               "Display 1 has 512 size\nSorry, we only support 8, 10, 11, and 12-bit displays right now.\n");
-    EXPECT_NE(Find(std::vector<FakeScreen>(40, {256, {}})).find("Display 40 has 256 size\n"), std::string::npos);
+    EXPECT_NE(FindScreensError(std::vector<FakeScreen>(40, {256, {}})).find("Display 40 has 256 size\n"), std::string::npos);
     EXPECT_EQ(Loads(3400).size(), 32u);
-    Find({{256, std::vector<int>(20, 256)}, {256, std::vector<int>(20, 256)}});
+    FindScreensError({{256, std::vector<int>(20, 256)}, {256, std::vector<int>(20, 256)}});
     useRANDR = 1;
     EXPECT_EQ(numcrtc, kSlots);
     EXPECT_EQ(Loads(3400).size(), 64u);   // 32 CRTCs, loaded once for each valid screen
 }
 
 TEST(Screens, EachCrtcTakesRampsOfItsOwnSize) {
-    Find({{256, {256, 4096, 1024, 512, 0, 2048}}});
+    FindScreensError({{256, {256, 4096, 1024, 512, 0, 2048}}});
     useRANDR = 1;
     EXPECT_EQ(Loads(3400), (std::vector<std::pair<unsigned long, size_t>>{{1256, 256}, {1258, 1024}, {1261, 2048}}));
     EXPECT_EQ(LoadedKelvins(), std::vector<int>(3, 3400));
@@ -88,7 +87,7 @@ TEST(Screens, EachCrtcTakesRampsOfItsOwnSize) {
 }
 
 TEST(Screens, WithoutACrtcToLoadTheScreenIsLoadedThroughVidMode) {
-    Find({{512, {256}}, {4096, {4096, 4096}}});
+    FindScreensError({{512, {256}}, {4096, {4096, 4096}}});
     useRANDR = 1;
     EXPECT_EQ(Loads(3400), (std::vector<std::pair<unsigned long, size_t>>{{1, 4096}}));
 }
