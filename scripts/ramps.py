@@ -7,6 +7,7 @@ prints a line a second (for SECONDS, or until stopped): the seconds since it
 began, the colour and temperature that CRTC 0's ramps are the straight line
 of, and how many of the CRTCs hold the same. Imported, it lends its readback to the tests.
 """
+import itertools
 import os
 import re
 import sys
@@ -34,11 +35,15 @@ def colour(ramps):
     return rgb if [list(r) for r in ramps] == line(rgb, len(ramps[0])) else None
 
 
+def crtc_ids(conn):
+    """Every CRTC, screen after screen."""
+    randr = conn(xcffib.randr.key)
+    return [c for s in conn.get_setup().roots for c in randr.GetScreenResources(s.root).reply().crtcs]
+
+
 def crtc_ramps(conn):
     """The ramps of every CRTC, screen after screen."""
-    randr = conn(xcffib.randr.key)
-    crtcs = [c for s in conn.get_setup().roots for c in randr.GetScreenResources(s.root).reply().crtcs]
-    asked = [randr.GetCrtcGamma(c) for c in crtcs]
+    asked = [conn(xcffib.randr.key).GetCrtcGamma(c) for c in crtc_ids(conn)]
     return [(g.red, g.green, g.blue) for g in (a.reply() for a in asked)]
 
 
@@ -46,9 +51,9 @@ def describe(rgb):
     return "not a straight line" if rgb is None else f"{rgb:06x} ({KELVINS.get(rgb, '?')} K)"
 
 
-def main(display, seconds="inf"):
+def main(display, seconds=None):
     conn = xcffib.connect(display=display)
-    for second in range(int(float(seconds)) if seconds != "inf" else sys.maxsize):
+    for second in itertools.count() if seconds is None else range(int(seconds)):
         found = [colour(r) for r in crtc_ramps(conn)]
         print(f"  {second:3d} s  CRTC 0: {describe(found[0])}, on {found.count(found[0])} of {len(found)} CRTCs",
               flush=True)

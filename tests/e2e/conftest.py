@@ -50,10 +50,8 @@ class Server:
 
     def poison(self):
         """Loads, on every CRTC, a colour the program never shows here."""
-        randr = self.conn(xcffib.randr.key)
-        for s in self.conn.get_setup().roots:
-            for crtc in randr.GetScreenResources(s.root).reply().crtcs:
-                randr.SetCrtcGamma(crtc, 256, *ramps.line(POISON_K, 256))
+        for crtc in ramps.crtc_ids(self.conn):
+            self.conn(xcffib.randr.key).SetCrtcGamma(crtc, 256, *ramps.line(POISON_K, 256))
         self.conn.core.GetInputFocus().reply()   # the server has taken them
 
 
