@@ -1,15 +1,13 @@
 // Short commands typed at the program in the foreground, one per line.
 #include "control/console.h"
 
-#include <poll.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cinttypes>
 #include <cstdarg>
 #include <cstdio>
 
 #include "control/input.h"
+#include "control/reply.h"
 #include "control/settings.h"
 #include "control/zip.h"
 #include "display/fade.h"
@@ -22,20 +20,14 @@ float Clamp(float v, float bound) {
     return v;   // NaN passes through unchanged
 }
 
-// Answers on standard output at once, never waiting for it: a reader that does
-// not read (a full pipe, a terminal stopped with Ctrl-S) or one that went away
-// must not hold up the loop, and with it the night test and the restore. What
-// cannot be written at once is dropped.
+// Formats a reply and sends it without waiting for standard output.
 [[gnu::format(printf, 1, 2)]] void Reply(const char* format, ...) {
-    char text[128];
+    char text[kReplyMax];
     va_list args;
     va_start(args, format);
     const int len = vsnprintf(text, sizeof text, format, args);
     va_end(args);
-    pollfd out = {STDOUT_FILENO, POLLOUT, 0};
-    if (len <= 0 || poll(&out, 1, 0) != 1 || !(out.revents & POLLOUT)) return;
-    ssize_t ignored = write(STDOUT_FILENO, text, std::min(static_cast<size_t>(len), sizeof text - 1));
-    (void)ignored;
+    if (len > 0) SendReply(text, std::min(static_cast<size_t>(len), sizeof text - 1));
 }
 
 void ReplyColortemp(int64_t k) {
@@ -99,6 +91,7 @@ void HandleLine(const char* line, bool night) {
 
 void ServeConsole(bool night) {
     char line[kLineBuffer];
+    FlushReplies();
     // However much input waits, the pass goes on to its night test and load,
     // and a stop is served between one line and the next.
     for (int served = 0; served < kLinesPerPass && haskb(); served++) {

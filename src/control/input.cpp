@@ -38,7 +38,8 @@ void Fill() {
     ssize_t got = read(infd, pending + have, sizeof pending - have);
     if (got > 0)
         have += static_cast<size_t>(got);
-    else if (got == 0 || (errno != EINTR && errno != EAGAIN))
+    // EIO: a terminal read from the background, which may come to the front later.
+    else if (got == 0 || (errno != EINTR && errno != EAGAIN && errno != EIO))
         ended = true;
 }
 

@@ -26,6 +26,11 @@ int main(int argc, char** argv) {
     // Output to a reader that went away is lost, not the end of the program
     // (and of its promise to restore the screens).
     signal(SIGPIPE, SIG_IGN);
+    // Run as a background job of a shell, it must not be stopped for reading
+    // or writing its terminal: a stopped program neither keeps the tint nor
+    // restores on SIGTERM. A read then fails and counts as no input.
+    signal(SIGTTIN, SIG_IGN);
+    signal(SIGTTOU, SIG_IGN);
     int status = 0;
     if (StartUp(argc, argv, status) != 0) return status;
     return Run();

@@ -51,6 +51,7 @@ int Run() {
             printf("Going to background: 'kill %d' to turn off.\n\n", static_cast<int>(child));
             return 0;
         }
+        NewWakePipe();
     }
     MainLoop();
 }

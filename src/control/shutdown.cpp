@@ -59,8 +59,16 @@ void NiceExit(int sig) {
     }
 }
 
+void NewWakePipe() {
+    for (int& fd : wakepipe) {
+        if (fd >= 0) close(fd);
+        fd = -1;
+    }
+    if (pipe2(wakepipe, O_CLOEXEC | O_NONBLOCK) != 0) wakepipe[0] = wakepipe[1] = -1;
+}
+
 void InstallHandlers() {
-    if (wakepipe[0] < 0 && pipe2(wakepipe, O_CLOEXEC | O_NONBLOCK) != 0) wakepipe[0] = wakepipe[1] = -1;
+    NewWakePipe();
     struct sigaction sa;
     memset(&sa, 0, sizeof sa);
     sa.sa_handler = NiceExit;
