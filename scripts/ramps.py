@@ -2,12 +2,14 @@
 """What an X server's gamma ramps hold, read back through RandR.
 
     scripts/ramps.py DISPLAY [SECONDS]
+        watches the ramps (for SECONDS, or until stopped): a line whenever the
+        temperature they show changes, and one every 10 s while it does not,
+        each with a swatch of the colour on a terminal (unless NO_COLOR is set)
+    scripts/ramps.py --check KELVIN DISPLAY
+        says whether every CRTC holds the ramps of KELVIN; exit status 0 if so
 
-prints a line a second (for SECONDS, or until stopped): the seconds since it
-began, the colour and temperature that CRTC 0's ramps are the straight line
-of, and how many of the CRTCs hold the same. Imported, it lends its readback to the tests.
+Imported, it lends its readback to the tests.
 """
-import itertools
 import os
 import re
 import sys
@@ -15,13 +17,18 @@ import time
 
 import xcffib
 import xcffib.randr
-import xcffib.xproto
 
 TOP = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 with open(os.path.join(TOP, "data", "blackbody.cpp")) as table:
     COLOURS = [int(c, 16) for c in re.findall(r"0x([0-9a-f]{6})", table.read())]
 # The lowest temperature of each colour: the one the program's ramp builder shows.
 KELVINS = {c: 1000 + 100 * i for i, c in reversed(list(enumerate(COLOURS)))}
+QUIET_S = 10
+
+
+def ramp_of(kelvin):
+    """The colour 0xRRGGBB the program shows for a temperature: the table entry at or below it."""
+    return COLOURS[(kelvin - 1000) // 100]
 
 
 def line(rgb, n):
@@ -35,33 +42,61 @@ def colour(ramps):
     return rgb if [list(r) for r in ramps] == line(rgb, len(ramps[0])) else None
 
 
+def kelvin(ramps):
+    """The temperature whose ramps these are, or None for any other ramps."""
+    return KELVINS.get(colour(ramps))
+
+
 def crtc_ids(conn):
     """Every CRTC, screen after screen."""
     randr = conn(xcffib.randr.key)
     return [c for s in conn.get_setup().roots for c in randr.GetScreenResources(s.root).reply().crtcs]
 
 
-def crtc_ramps(conn):
-    """The ramps of every CRTC, screen after screen."""
-    asked = [conn(xcffib.randr.key).GetCrtcGamma(c) for c in crtc_ids(conn)]
+def crtc_ramps(conn, ids=None):
+    """The ramps of the CRTCs named (all of them by default), in that order."""
+    asked = [conn(xcffib.randr.key).GetCrtcGamma(c) for c in (crtc_ids(conn) if ids is None else ids)]
     return [(g.red, g.green, g.blue) for g in (a.reply() for a in asked)]
 
 
-def describe(rgb):
-    return "not a straight line" if rgb is None else f"{rgb:06x} ({KELVINS.get(rgb, '?')} K)"
+def describe(found):
+    """A line's text: what CRTC 0 shows, and on how many CRTCs."""
+    first = colour(found[0])
+    what = "not a straight line" if first is None else f"{first:06x} ({KELVINS.get(first, '?')} K)"
+    alike = sum(colour(r) == first for r in found)
+    return f"CRTC 0: {what}, on {alike} of {len(found)} CRTCs"
 
 
-def main(display, seconds=None):
+def swatch(rgb):
+    """A patch of the colour in 24-bit terminal colour, where that is wanted."""
+    if rgb is None or not sys.stdout.isatty() or os.environ.get("NO_COLOR"):
+        return ""
+    return f"\x1b[48;2;{rgb >> 16};{rgb >> 8 & 0xFF};{rgb & 0xFF}m      \x1b[0m "
+
+
+def watch(display, seconds=None):
     conn = xcffib.connect(display=display)
-    for second in itertools.count() if seconds is None else range(int(seconds)):
-        found = [colour(r) for r in crtc_ramps(conn)]
-        print(f"  {second:3d} s  CRTC 0: {describe(found[0])}, on {found.count(found[0])} of {len(found)} CRTCs",
-              flush=True)
+    start, shown, shown_at = time.monotonic(), None, 0.0
+    while seconds is None or time.monotonic() - start < float(seconds):
+        found = crtc_ramps(conn)
+        text, now = describe(found), time.monotonic()
+        if text != shown or now - shown_at >= QUIET_S:
+            print(f"  {now - start:3.0f} s  {swatch(colour(found[0]))}{text}", flush=True)
+            shown, shown_at = text, now
         time.sleep(1)
+
+
+def check(kelvin_wanted, display):
+    found = [kelvin(r) for r in crtc_ramps(xcffib.connect(display=display))]
+    if found == [int(kelvin_wanted)] * len(found):
+        print(f"All {len(found)} CRTCs read back at {kelvin_wanted} K.")
+        return 0
+    print(f"Not every CRTC holds {kelvin_wanted} K: read back {found}.")
+    return 1
 
 
 if __name__ == "__main__":
     try:
-        main(*sys.argv[1:])
+        sys.exit(check(*sys.argv[2:]) if sys.argv[1:2] == ["--check"] else watch(*sys.argv[1:]))
     except KeyboardInterrupt:
         pass

@@ -3,61 +3,95 @@ import os
 import signal
 import subprocess
 import time
+from typing import NamedTuple
 
 import pytest
-from conftest import DAY, DAY_K, K3300, NIGHT, NIGHT_K, stop, until
+from conftest import DAY, HERE, NIGHT, SUNSET, load_in, queued, restores, until
 
-HERE, NY = ("-l", "0", "-g", "0", "-nofork"), ("-z", "10001", "-nofork")
-NY_NOON, SUNSET = "2026-01-01 17:00:00", "2026-01-01 18:06:58"
+NY = ("-z", "10001", "-nofork")
+NY_NOON = "2026-01-01 17:00:00"
+
+
+class Stop(NamedTuple):
+    shows: tuple = (6500, 6500)   # the load just before the stop shows a temperature in this range
+    after: int = 0                # ...and comes after a load at or below this many K
+    hold: bool = False            # instead, no load comes for 0.3 s after that: the preview's hold
+    args: tuple = HERE + ("-nofork",)
+    at: str = DAY
+    speed: int = 1
+    feed: bytes = b""             # written to standard input
+    endless: tuple = ()           # a command whose output is standard input
+    output: str = "discarded"     # or "full": a 4 KiB pipe nobody reads; "gone": its reader left
+    sig: int = signal.SIGTERM
+
+
+FADING = (3500, 6400)
+FULL_OF_REPLIES = dict(args=NY, at=NY_NOON, feed=b"z=10001\n" * 150)
 
 
 # Each stop comes just after a load: a restore left to the loop's next pass would come 0.5 s late.
-@pytest.mark.parametrize("args, at, feed, out, phase, hold_s, sig", [
-    (HERE, DAY, b"", None, DAY_K, 0, signal.SIGTERM),                     # the loop's pause
-    (HERE, DAY, b"", None, DAY_K, 0, signal.SIGINT),
-    (HERE, DAY, b"k=27", None, DAY_K, 0, signal.SIGTERM),                 # a partial line waits
-    (HERE, NIGHT, b"", None, 0xFFF6F8, 0, signal.SIGTERM),                # the 20 s fade, at 6300 K
-    (HERE, DAY, b"p\n", None, 0xFFE4CE, 0, signal.SIGTERM),               # the preview's way there, at 5000 K
-    (HERE, DAY, b"p\n", None, K3300, 0.5, signal.SIGTERM),                # its hold
-    (HERE, DAY, b"p\n", None, K3300, 2.5, signal.SIGTERM),                # its way back
-    (NY, NY_NOON, b"z=10001\n" * 150, "full", DAY_K, 0, signal.SIGTERM),  # 46-byte replies that fill the pipe...
-    (NY, NY_NOON, b"z=10001\n" * 150, "gone", DAY_K, 0, signal.SIGTERM),  # ...or meet a reader that went away
-    (HERE, SUNSET, "yes", None, NIGHT_K, 0, signal.SIGTERM),              # endless input: night still falls
+@pytest.mark.parametrize("row", [
+    pytest.param(Stop(), id="the loop's pause"),
+    pytest.param(Stop(sig=signal.SIGINT), id="the loop's pause, SIGINT"),
+    pytest.param(Stop(feed=b"k=27"), id="a partial line waits"),
+    pytest.param(Stop(FADING, at=NIGHT), id="the 20 s fade"),
+    pytest.param(Stop(FADING, feed=b"p\n"), id="the preview's way there"),
+    pytest.param(Stop(after=3400, hold=True, feed=b"p\n", speed=2), id="the preview's hold"),
+    pytest.param(Stop(FADING, after=3400, feed=b"p\n", speed=2), id="the preview's way back"),
+    pytest.param(Stop(output="full", **FULL_OF_REPLIES), id="46-byte replies that fill a pipe"),
+    pytest.param(Stop(output="gone", **FULL_OF_REPLIES), id="replies to a reader that went away"),
+    pytest.param(Stop((3400, 3400), at=SUNSET, speed=10, endless=("yes", "k")),
+                 id="endless input: night still falls"),
 ])
-def test_stop_restores_at_once(scene, args, at, feed, out, phase, hold_s, sig):
+def test_stop_restores_at_once(scene, row):
     x = scene.server("256")
     r, w = os.pipe()
     fcntl.fcntl(w, fcntl.F_SETPIPE_SZ, 4096)
-    if feed == "yes":
-        scene.programs.append(subprocess.Popen(["yes", "k"], stdout=subprocess.PIPE))
-    stdin = scene.programs[-1].stdout if feed == "yes" else subprocess.PIPE
-    p = scene.run(x, *args, at=at, stdin=stdin, stdout=w if out else subprocess.DEVNULL)
+    stdin = subprocess.PIPE
+    if row.endless:
+        scene.programs.append(subprocess.Popen(row.endless, stdout=subprocess.PIPE))
+        stdin = scene.programs[-1].stdout
+    output = subprocess.DEVNULL if row.output == "discarded" else w
+    p = scene.run(x, *row.args, at=row.at, speed=row.speed, stdin=stdin, stdout=output)
     os.close(w)
-    if out == "gone":
+    if row.output == "gone":
         os.close(r)
-    if feed != "yes":
-        p.stdin.write(feed)
+    if not row.endless:
+        p.stdin.write(row.feed)
         p.stdin.flush()
-    time.sleep(1.6 if out else 0)   # three passes of the loop: the pipe is full
-    x.poison()
-    until(lambda: x.crtcs()[0] == phase, 8)
-    time.sleep(hold_s)
-    x.poison()
-    stop(p, x, sig)
+    if row.output == "full":   # not another reply fits
+        until(lambda: queued(r) > 4096 - 46, 5)
+    if row.after:
+        load_in(x, 0, row.after)
+        time.sleep(0.1)   # past the fade's last steps
+    if row.hold:
+        x.poison()
+        time.sleep(0.3)
+        assert x.first() is None
+    restores(p, x, time.monotonic() if row.hold else load_in(x, *row.shows), row.sig)
 
 
-def test_closed_input_costs_nothing_and_a_lost_server_ends_it(scene):
+def test_the_preview_holds_the_other_temperature_for_2_s(scene):
     x = scene.server("256")
-    # By day (noon at this longitude now) without the fake clock, whose library would take descriptor 0.
-    noon = ((12 - time.time() / 3600 % 24) * 15 + 180) % 360 - 180
-    p = scene.run(x, "-l", "0", "-g", f"{noon:.2f}", "-nofork", preexec_fn=lambda: os.close(0))
-    until(lambda: x.crtcs()[0] == DAY_K, 3)
-    assert os.readlink(f"/proc/{p.pid}/fd/0") == "/dev/null"
-    cpu_ns = int(open(f"/proc/{p.pid}/schedstat").read().split()[0])
+    p = scene.run(x, *HERE, "-nofork", at=DAY, speed=2, stdin=subprocess.PIPE)
+    p.stdin.write(b"p\n")
+    p.stdin.flush()
+    last_step = load_in(x, 0, 3400)   # the fade there ends
+    time.sleep(0.1)
     x.poison()
-    until(lambda: x.crtcs()[0] == DAY_K, 0.7)   # the loop goes on
+    until(lambda: x.first() is not None, 5)
+    assert time.monotonic() - last_step > 0.95   # 2 s at twice the speed
+
+
+# Descriptor 0 is /dev/null (without the fake clock, whose library would take it).
+def test_closed_input_cuts_no_fade_and_a_lost_server_ends_it(scene):
+    x = scene.server("256")
+    midnight = (180 - time.time() / 3600 % 24 * 15) % 360 - 180   # local midnight at that longitude
+    p = scene.run(x, "-l", "0", "-g", f"{midnight:.2f}", "-nofork", preexec_fn=lambda: os.close(0))
+    load_in(x, 3500, 6400, 5)
+    assert os.readlink(f"/proc/{p.pid}/fd/0") == "/dev/null"
     time.sleep(1)
-    assert int(open(f"/proc/{p.pid}/schedstat").read().split()[0]) - cpu_ns < 0.01 * 2e9   # 1 % of a core
+    load_in(x, 3500, 6300, 1)   # still fading: the end of input cut nothing short
     os.kill(x.pid, signal.SIGKILL)
     until(lambda: p.poll() is not None, 2)
     assert p.returncode == 1 and x.display in p.stderr.read().decode()

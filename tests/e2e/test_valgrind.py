@@ -2,7 +2,7 @@ import re
 import subprocess
 import time
 
-from conftest import NIGHT, NIGHT_K, until
+from conftest import HERE, NIGHT, until
 
 
 # A night start, its fade, console commands, the loop and the restore under memcheck:
@@ -12,10 +12,10 @@ def test_memcheck_finds_nothing_and_nothing_grows(scene, tmp_path):
     for steady_s in (1, 6):
         x = scene.server("256")
         log = tmp_path / f"{steady_s}.log"
-        p = scene.run(x, "-l", "0", "-g", "0", "-nofork", at=NIGHT, speed=10, stdin=subprocess.PIPE,
+        p = scene.run(x, *HERE, "-nofork", at=NIGHT, speed=10, stdin=subprocess.PIPE,
                       wrap=("valgrind", f"--log-file={log}", "--error-exitcode=99", "--leak-check=full",
                             "--errors-for-leak-kinds=definite,indirect,possible"))
-        until(lambda: x.crtcs() == [NIGHT_K] * 16, 30)
+        until(lambda: x.kelvins() == [3400] * 16, 30)
         p.stdin.write(b"k\nk=3000\np\nc\n")
         p.stdin.flush()
         time.sleep(steady_s)

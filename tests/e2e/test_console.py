@@ -1,0 +1,153 @@
+import fcntl
+import os
+import re
+import select
+import signal
+import subprocess
+import termios
+import threading
+import time
+from typing import NamedTuple
+
+from conftest import DAY, FAKETIME, HERE, NIGHT, PROGRAM, cpu_s, load_in, queued, restores, start_text, until
+
+
+class Say(NamedTuple):
+    line: bytes
+    reply: str
+
+
+# In this order, on one run by day; the replies come each after its line.
+SCRIPT = [
+    Say(b"l=80\n", "Latitude=65.0\n"),
+    Say(b"l=-90\n", "Latitude=-65.0\n"),
+    Say(b"l= 12.34\n", "Latitude=12.3\n"),
+    Say(b"l=nan\n", "Latitude=nan\n"),
+    Say(b"g=-200\n", "Longitude=-180.0\n"),
+    Say(b"g=200\n", "Longitude=180.0\n"),
+    Say(b"z=02134\n", "ZIPCode=2134\nLatitude=42.4\nLongitude=-71.1\n"),
+    Say(b"z=12\n", "ZIPCode=notfound\n"),
+    Say(b"l=x\n", "Latitude=42.4\n"),   # no number: the query
+    Say(b"kelvin\n", "Colortemp=3400\n"),
+    Say(b"k = 3000\n", "Colortemp=3400\n"),
+    Say(b"c\n", "Colortemp=6500\n"),
+    Say(b"x=5\n", ""),
+    Say(b"\n", ""),
+    Say(b"x\0k\n", ""),   # a NUL ends the line's text, not the line
+    Say(b"a" * 1023 + b"k\n", "Colortemp=3400\n"),   # 1023 bytes, then a line of its own
+    Say(b"g\n", "Longitude=-71.1\n"),
+]
+
+
+def read_for(fd, size, seconds):
+    """What fd gives within `seconds`, up to `size` bytes."""
+    got, deadline = b"", time.monotonic() + seconds
+    while len(got) < size and select.select([fd], [], [], max(0, deadline - time.monotonic()))[0]:
+        got += os.read(fd, size - len(got))
+    return got
+
+
+# As a script would drive it: every reply reaches the pipe at once, not at exit.
+def test_a_console_through_pipes_answers_every_line(scene):
+    x = scene.server("256")
+    p = scene.run(x, *HERE, "-nofork", at=DAY, stdin=subprocess.PIPE)
+    want = start_text().encode() + "".join(say.reply for say in SCRIPT).encode()
+    p.stdin.write(b"".join(say.line for say in SCRIPT))
+    p.stdin.flush()
+    assert read_for(p.stdout.fileno(), len(want) + 1, 2) == want
+
+
+def typist(fd, text, stop):
+    """Types text into a terminal every 10 ms until stopped, never waiting."""
+    while not stop.wait(0.01):
+        try:
+            os.write(fd, text)
+        except BlockingIOError:
+            pass
+
+
+def terminal(echo=True):
+    master, slave = os.openpty()
+    if not echo:   # echoes would break the replies' lines
+        attrs = termios.tcgetattr(slave)
+        attrs[3] &= ~termios.ECHO
+        termios.tcsetattr(slave, termios.TCSANOW, attrs)
+    fcntl.fcntl(master, fcntl.F_SETFL, os.O_NONBLOCK)
+    return master, slave
+
+
+# A hung terminal emulator: its pty is never read while lines keep coming.
+def test_a_terminal_that_stops_reading_stalls_nothing(scene):
+    x = scene.server("256")
+    master, slave = terminal()
+    p = scene.run(x, *HERE, "-nofork", at=NIGHT, speed=10, stdin=slave, stdout=slave)
+    # 27 KB of replies and echoes, where the terminal holds some 20 KB; then a sign of the end.
+    lines = b"k\n" * 1500 + b"k=3000\n"
+    while lines:
+        lines = lines[os.write(master, lines[:512]):]
+        time.sleep(0.01)
+    load_in(x, 3000, 3000, 10)   # the last line was read: the loop went on
+    stop = threading.Event()
+    threading.Thread(target=typist, args=(master, b"k\n" * 10, stop), daemon=True).start()
+    try:
+        restores(p, x, load_in(x, 3000, 3000, 1))   # it still re-asserts the ramps
+    finally:
+        stop.set()
+
+
+def read_all(fd, seconds, done):
+    """What fd gives until done(text) holds; fails after `seconds`."""
+    text, deadline = b"", time.monotonic() + seconds
+    while not done(text):
+        assert time.monotonic() < deadline, f"not within {seconds} s"
+        text += read_for(fd, 65536, 0.05)
+    return text
+
+
+def test_a_terminal_that_keeps_up_gets_every_reply_in_order(scene):
+    x = scene.server("256")
+    master, slave = terminal(echo=False)
+    scene.run(x, *HERE, "-nofork", at=DAY, speed=10, stdin=slave, stdout=slave)
+    latitudes = [i % 131 - 65 for i in range(2000)]
+    os.write(master, "".join(f"l={lat}\n" for lat in latitudes).encode())
+    got = read_all(master, 20, lambda text: text.count(b"Latitude=") == 2000)
+    assert re.findall(rb"Latitude=(\S+)\r\n", got) == [f"{lat:.1f}".encode() for lat in latitudes]
+
+
+# Its start-up line waits on a full pipe when the parent is signalled; the child
+# shares nothing that would wake it.
+def test_a_signal_to_the_parent_leaves_the_child_asleep(scene):
+    x = scene.server("256")
+    r, w = os.pipe()
+    fcntl.fcntl(w, fcntl.F_SETPIPE_SZ, 4096)
+    os.write(w, b"." * (4096 - len(start_text())))   # room for the start-up text only
+    p = scene.run(x, *HERE, at=DAY, stdout=w)
+    os.close(w)
+    children = f"/proc/{p.pid}/task/{p.pid}/children"
+    until(lambda: "pipe_write" in open(f"/proc/{p.pid}/wchan").read() and open(children).read(), 5)
+    child = int(open(children).read())
+    p.send_signal(signal.SIGTERM)
+    assert p.wait(5) == 0
+    used_s = cpu_s(child)
+    time.sleep(1)
+    assert cpu_s(child) - used_s < 0.01   # 1 % of a core
+    restores(child, x, load_in(x, 6500, 6500, 1))
+
+
+# Run with & from an interactive shell, then input typed ahead while the shell
+# runs something else: reading its terminal from the background must not stop it.
+def test_a_background_job_is_never_stopped_by_its_terminal(scene):
+    x = scene.server("256")
+    master, slave = terminal()
+    scene.run(None, "--norc", "--noprofile", "-i", program="/bin/bash", env={"PS1": "$ "},
+              stdin=slave, stdout=slave, stderr=slave, start_new_session=True,
+              preexec_fn=lambda: fcntl.ioctl(0, termios.TIOCSCTTY, 0))
+    command = f"LD_PRELOAD={FAKETIME} FAKETIME='@{DAY}' DISPLAY={x.display} {PROGRAM} {' '.join(HERE)}"
+    os.write(master, f"{command} -nofork >/dev/null & echo PID=$!; sleep 3\n".encode())
+    shown = read_all(master, 5, lambda text: re.search(rb"PID=(\d+)\r", text))
+    job = int(re.search(rb"PID=(\d+)\r", shown)[1])
+    for _ in range(20):
+        os.write(master, b"k\n")
+        time.sleep(0.05)
+        assert open(f"/proc/{job}/stat").read().split()[2] != "T"
+    restores(job, x, load_in(x, 6500, 6500, 1))
