@@ -1,0 +1,64 @@
+import os
+import re
+import signal
+import subprocess
+import time
+from typing import NamedTuple
+
+import pytest
+from conftest import PROGRAM, TOP, until
+
+SCRIPTS = {"run": ("scripts/run", "-l", "0", "-g", "0"), "demo": ("scripts/demo",)}
+
+
+class Way(NamedTuple):
+    sig: int
+    group: bool = False    # to the whole process group, as a terminal or a service manager does
+    twice: bool = False    # again while it cleans up
+    times: int = 10
+
+
+WAYS = [
+    pytest.param(Way(signal.SIGINT), id="SIGINT"),
+    pytest.param(Way(signal.SIGTERM), id="SIGTERM"),
+    pytest.param(Way(signal.SIGINT, group=True), id="Ctrl-C"),
+    pytest.param(Way(signal.SIGTERM, group=True), id="SIGTERM to the group"),
+    pytest.param(Way(signal.SIGINT, group=True, twice=True, times=3), id="Ctrl-C twice"),
+    pytest.param(Way(signal.SIGKILL, times=3), id="SIGKILL"),
+]
+
+
+def start(scene, script, tmp_path):
+    """Starts a script without a display; returns it, its X server and all it said up to a ramp line."""
+    env = {"PATH": os.environ["PATH"], "BUILD_DIR": os.path.dirname(PROGRAM), "TMPDIR": str(tmp_path),
+           "PYTHONDONTWRITEBYTECODE": "1"}
+    p = subprocess.Popen([f"{TOP}/{SCRIPTS[script][0]}", *SCRIPTS[script][1:]], env=env, text=True,
+                         stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, start_new_session=True)
+    scene.programs.append(p)
+    said = ""
+    while not re.search(r"^ +\d+ s ", said, re.M):
+        said += p.stdout.readline()
+    return p, int(re.search(r"\(process (\d+)\)", said)[1]), said
+
+
+def gone(pid):
+    return not os.path.exists(f"/proc/{pid}") or open(f"/proc/{pid}/stat").read().split()[2] == "Z"
+
+
+# However it is stopped it ends within 2 s and leaves no X server; stopped by a
+# signal it reads the restored ramps back, and leaves no folder.
+@pytest.mark.parametrize("script", SCRIPTS)
+@pytest.mark.parametrize("way", WAYS)
+def test_a_stop_leaves_nothing_behind(scene, tmp_path, script, way):
+    for _ in range(way.times):
+        p, server, said = start(scene, script, tmp_path)
+        for _ in range(1 + way.twice):
+            (os.killpg if way.group else os.kill)(p.pid, way.sig)
+            time.sleep(0.05)
+        said += p.communicate(timeout=2)[0]
+        until(lambda: gone(server), 2)
+        if way.sig == signal.SIGKILL:
+            subprocess.run(["rm", "-rf", *tmp_path.iterdir()], check=True)
+            continue
+        assert (p.returncode, said.splitlines()[-1]) == (0, "All 16 CRTCs read back at 6500 K.")
+        assert not list(tmp_path.iterdir())
