@@ -1,6 +1,5 @@
-// Fuzzes the console: arbitrary bytes arrive on the input, served until it ends;
-// the first byte says whether it is night. Fades run on a clock that gains a
-// second a reading, and waits do not sleep but check what was done.
+// Fuzzes the console: the first byte says whether it is night, the rest is
+// the input. Fades take a second a step; waits check, and do not sleep.
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,14 +12,14 @@
 #include "fake_x.h"
 #include "invariants.h"
 
-// Each load puts one table colour, the same, on both CRTCs.
+// Loads come in pairs, one for each CRTC, of a table colour.
 static void CheckLoads() {
     const std::vector<FakeLoad>& loads = Fake().loads;
     for (size_t i = 0; i < loads.size(); i++) {
-        const uint32_t rgb = (loads[i].red[255] / 257u) << 16 | (loads[i].green[255] / 257u) << 8 | loads[i].blue[255] / 257u;
-        const bool known = std::find(std::begin(KelvinToRGB), std::end(KelvinToRGB), rgb) != std::end(KelvinToRGB);
-        Check(known && loads[i].red == loads[i & ~size_t{1}].red && loads[i].blue == loads[i & ~size_t{1}].blue,
-              "each load puts one table colour on every CRTC");
+        const FakeLoad& l = loads[i];
+        const uint32_t rgb = l.red[255] / 257u << 16 | l.green[255] / 257u << 8 | l.blue[255] / 257u;
+        Check(std::count(KelvinToRGB, KelvinToRGB + kKelvinEntries, rgb), "a table colour");
+        Check(l.blue == loads[i & ~size_t{1}].blue, "the same on every CRTC");
     }
     Fake().loads.clear();
 }
@@ -34,16 +33,22 @@ void PauseMicro(long us) {
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     ResetFake({{256, {256, 256}}});
     FindScreens(nullptr);
-    fadeclock = [] { static double clock_s = 0; return clock_s += 1.0; };
+    fadeclock = [] {
+        static double clock_s = 0;
+        return clock_s += 1.0;
+    };
     nofork = 1;
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0 || size > 4096) return 0;   // a pipe takes it all at once
-    latitude = 40.0f, longitude = -74.0f, nighttemp = 3400;
+    latitude = 40.0f;
+    longitude = -74.0f;
+    nighttemp = 3400;
     int fds[2];
-    Check(pipe(fds) == 0 && write(fds[1], data + 1, size - 1) == static_cast<ssize_t>(size - 1), "the input is written");
+    Check(pipe(fds) == 0, "a pipe");
+    Check(write(fds[1], data + 1, size - 1) == ssize_t(size - 1), "the input is written");
     close(fds[1]);
     ResetInput(fds[0]);
     // The end of input shows only at the read after the data, as in the loop.

@@ -1,5 +1,5 @@
-// Fuzzes the option parser with argument vectors, NUL bytes between the words:
-// StartUp leaves settings the program can run with, or refuses as main() may.
+// Fuzzes the options: words split at NUL bytes. StartUp leaves settings the
+// program can run with, or refuses as main() may.
 #include <string>
 #include <vector>
 
@@ -11,19 +11,27 @@ void PauseMicro(long) { Check(false, "start-up never waits"); }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<std::string> args{"duskwarm", ""};
-    for (size_t i = 0; i < size && args.size() < 64; i++)
-        data[i] ? args.back() += static_cast<char>(data[i]) : args.emplace_back();
+    for (size_t i = 0; i < size && args.size() < 64; i++) {
+        if (data[i])
+            args.back() += char(data[i]);
+        else
+            args.emplace_back();
+    }
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
-    latitude = longitude = kUnset, nighttemp = 3400, nofork = 0;
+    latitude = longitude = kUnset;
+    nighttemp = 3400;
+    nofork = 0;
     ResetFake({{256, {256}}});
     int status = 1;
     const bool trailing = args.size() % 2 == 0 && args.back() == "-nofork";
-    if (StartUp(static_cast<int>(args.size()), argv.data(), status) == 0)
-        Check(latitude != kUnset && longitude != kUnset && nofork == trailing, "a start has a location and its mode");
+    if (StartUp(int(args.size()), argv.data(), status) == 0)
+        Check(latitude != kUnset && longitude != kUnset && nofork == trailing,
+              "a start has a location and its mode");
     else
-        Check(status == 0 ? latitude == kUnset : status == -1 && nofork == 0, "a refusal says why, or shows the usage");
+        Check(status == 0 ? latitude == kUnset : status == -1 && nofork == 0,
+              "a refusal says why, or shows the usage");
     Check(nighttemp >= 2000 && nighttemp <= 10000, "the night temperature within 2000..10000 K");
     CheckLocation();
     return 0;

@@ -19,9 +19,9 @@ def test_refused_starts(scene, server, display, err):
     assert (p.communicate(timeout=10)[1].decode(), p.returncode) == (err, 255)
 
 
-# The child fades the first screen, and that screen's size only, into the night,
-# and restores it. The start-up text is there once, though parent and child share
-# the file: also when a child ends through exit(), on losing its X server.
+# The child fades the first screen's CRTCs into the night and restores them. The
+# start-up text is there once in the file the parent and child share, also when
+# the child ends through exit() on losing its X server.
 def test_background(scene, tmp_path):
     x, out = scene.server("1024", "256"), tmp_path / "out"
 

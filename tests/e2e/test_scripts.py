@@ -1,14 +1,13 @@
 import os
 import re
 import signal
-import subprocess
 import time
 from typing import NamedTuple
 
 import pytest
-from conftest import PROGRAM, TOP, until
+from conftest import HERE, PROGRAM, TOP, until
 
-SCRIPTS = {"run": ("scripts/run", "-l", "0", "-g", "0"), "demo": ("scripts/demo",)}
+SCRIPTS = {"run": HERE, "demo": ()}
 
 
 class Way(NamedTuple):
@@ -31,11 +30,9 @@ WAYS = [
 def start(scene, script, tmp_path):
     """Starts a script without a display; returns it, its X server and all it said up to a ramp line."""
     tmp_path.mkdir()
-    env = {"PATH": os.environ["PATH"], "BUILD_DIR": os.path.dirname(PROGRAM), "TMPDIR": str(tmp_path),
-           "PYTHONDONTWRITEBYTECODE": "1"}
-    p = subprocess.Popen([f"{TOP}/{SCRIPTS[script][0]}", *SCRIPTS[script][1:]], env=env, text=True,
-                         stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, start_new_session=True)
-    scene.programs.append(p)
+    env = {"BUILD_DIR": os.path.dirname(PROGRAM), "TMPDIR": str(tmp_path), "PYTHONDONTWRITEBYTECODE": "1"}
+    p = scene.run(None, *SCRIPTS[script], program=f"{TOP}/scripts/{script}", env=env, text=True,
+                  stderr=None, start_new_session=True)
     said = ""
     while not re.search(r"^ +\d+ s ", said, re.M):
         said += p.stdout.readline()

@@ -2,7 +2,7 @@ import re
 import subprocess
 import time
 
-from conftest import HERE, NIGHT, until
+from conftest import HERE, NIGHT, PROGRAM, until
 
 
 # A night start, its fade, console commands, the loop and the restore under memcheck:
@@ -13,9 +13,10 @@ def test_memcheck_finds_nothing_and_nothing_grows(scene, tmp_path):
     x = scene.server("256")
     for steady_s in (1, 6):
         log = tmp_path / f"{steady_s}.log"
-        p = scene.run(x, *HERE, "-nofork", at=NIGHT, speed=10, stdin=subprocess.PIPE,
-                      wrap=("valgrind", f"--log-file={log}", "--error-exitcode=99", "--leak-check=full",
-                            "--errors-for-leak-kinds=definite,indirect,possible"))
+        memcheck = (f"--log-file={log}", "--error-exitcode=99", "--leak-check=full",
+                    "--errors-for-leak-kinds=definite,indirect,possible")
+        p = scene.run(x, *memcheck, PROGRAM, *HERE, "-nofork", at=NIGHT, speed=10, program="valgrind",
+                      stdin=subprocess.PIPE)
         until(lambda: x.kelvins() == [3400] * 16, 30)
         p.stdin.write(b"k\nk=3000\np\nc\n")
         p.stdin.flush()

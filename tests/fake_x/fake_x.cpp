@@ -20,12 +20,14 @@ Display* const kDisplay = reinterpret_cast<Display*>(&connection);
 // A protocol error goes to the handler; without one, Xlib would end the process.
 void Error() {
     XErrorEvent ev{};
-    handler ? handler(kDisplay, &ev) : (abort(), 0);
+    if (!handler) abort();
+    handler(kDisplay, &ev);
 }
 
 int CrtcSize(unsigned long id) { return server.screens.at(id / 256 - 1).crtc_sizes.at(id % 256); }
 
-void Load(bool randr, unsigned long target, int n, const uint16_t* r, const uint16_t* g, const uint16_t* b) {
+using Ramp = const uint16_t*;
+void Load(bool randr, unsigned long target, int n, Ramp r, Ramp g, Ramp b) {
     server.loads.push_back({randr, target, {r, r + n}, {g, g + n}, {b, b + n}});
 }
 
@@ -49,48 +51,78 @@ char* XDisplayName(const char* name) { return const_cast<char*>(name ? name : ""
 XErrorHandler XSetErrorHandler(XErrorHandler h) { return std::exchange(handler, h); }
 int XScreenCount(Display*) { return static_cast<int>(server.screens.size()); }
 Window XRootWindow(Display*, int screen) { return screen; }
-Bool XQueryExtension(Display*, const char*, int* op, int* ev, int* err) { return *op = *ev = *err = 0, True; }
-int XFlush(Display*) { return server.on_flush ? server.on_flush(), 1 : 1; }
+Bool XQueryExtension(Display*, const char*, int* op, int* ev, int* err) {
+    *op = *ev = *err = 0;
+    return True;
+}
+int XFlush(Display*) {
+    if (server.on_flush) server.on_flush();
+    return 1;
+}
 int XSync(Display*, Bool) { return 1; }
 
-Bool XF86VidModeQueryVersion(Display*, int* major, int* minor) { return *major = *minor = 2, True; }
-Bool XF86VidModeQueryExtension(Display*, int* ev, int* err) { return *ev = *err = 0, True; }
+Bool XF86VidModeQueryVersion(Display*, int* major, int* minor) {
+    *major = *minor = 2;
+    return True;
+}
+Bool XF86VidModeQueryExtension(Display*, int* ev, int* err) {
+    *ev = *err = 0;
+    return True;
+}
 Bool XF86VidModeGetGammaRampSize(Display*, int screen, int* size) {
     if ((*size = server.screens.at(screen).ramp_size) == 0) Error();
     return *size != 0;
 }
-Bool XF86VidModeSetGammaRamp(Display*, int screen, int n, unsigned short* r, unsigned short* g, unsigned short* b) {
-    return Load(false, screen, n, r, g, b), True;
+Bool XF86VidModeSetGammaRamp(Display*, int screen, int n, uint16_t* r, uint16_t* g, uint16_t* b) {
+    Load(false, screen, n, r, g, b);
+    return True;
 }
 
 XRRScreenResources* XRRGetScreenResources(Display*, Window root) {
     auto* res = new XRRScreenResources{};
-    res->crtcs = new RRCrtc[res->ncrtc = static_cast<int>(server.screens.at(root).crtc_sizes.size())];
+    res->ncrtc = static_cast<int>(server.screens.at(root).crtc_sizes.size());
+    res->crtcs = new RRCrtc[res->ncrtc];
     for (int c = 0; c < res->ncrtc; c++) res->crtcs[c] = (root + 1) * 256 + c;
     return res;
 }
-void XRRFreeScreenResources(XRRScreenResources* res) { delete[] res->crtcs, delete res; }
-xcb_connection_t* XGetXCBConnection(Display*) { return reinterpret_cast<xcb_connection_t*>(&connection); }
-xcb_randr_get_crtc_gamma_size_cookie_t xcb_randr_get_crtc_gamma_size(xcb_connection_t*, xcb_randr_crtc_t crtc) {
+void XRRFreeScreenResources(XRRScreenResources* res) {
+    delete[] res->crtcs;
+    delete res;
+}
+xcb_connection_t* XGetXCBConnection(Display*) {
+    return reinterpret_cast<xcb_connection_t*>(&connection);
+}
+using SizeCookie = xcb_randr_get_crtc_gamma_size_cookie_t;
+SizeCookie xcb_randr_get_crtc_gamma_size(xcb_connection_t*, xcb_randr_crtc_t crtc) {
     return {crtc};
 }
 // Errors of requests with a reply come back with the reply, not to the handler.
-xcb_randr_get_crtc_gamma_size_reply_t* xcb_randr_get_crtc_gamma_size_reply(
-    xcb_connection_t*, xcb_randr_get_crtc_gamma_size_cookie_t cookie, xcb_generic_error_t** e) {
-    using Reply = xcb_randr_get_crtc_gamma_size_reply_t;
-    if (CrtcSize(cookie.sequence) == 0) return *e = static_cast<xcb_generic_error_t*>(calloc(1, 32)), nullptr;
-    auto* reply = static_cast<Reply*>(calloc(1, sizeof(Reply)));
+using SizeReply = xcb_randr_get_crtc_gamma_size_reply_t;
+SizeReply* xcb_randr_get_crtc_gamma_size_reply(xcb_connection_t*, SizeCookie cookie,
+                                               xcb_generic_error_t** e) {
+    if (CrtcSize(cookie.sequence) == 0) {
+        *e = static_cast<xcb_generic_error_t*>(calloc(1, 32));
+        return nullptr;
+    }
+    auto* reply = static_cast<SizeReply*>(calloc(1, sizeof(SizeReply)));
     reply->size = static_cast<uint16_t>(CrtcSize(cookie.sequence));
     return reply;
 }
 XRRCrtcGamma* XRRAllocGamma(int n) {
     auto* g = new XRRCrtcGamma{n, new unsigned short[3 * n], nullptr, nullptr};
-    g->green = g->red + n, g->blue = g->green + n;
+    g->green = g->red + n;
+    g->blue = g->green + n;
     return g;
 }
 void XRRSetCrtcGamma(Display*, RRCrtc id, XRRCrtcGamma* g) {
-    CrtcSize(id) == 0 ? Error() : Load(true, id, g->size, g->red, g->green, g->blue);
+    if (CrtcSize(id) == 0)
+        Error();
+    else
+        Load(true, id, g->size, g->red, g->green, g->blue);
 }
-void XRRFreeGamma(XRRCrtcGamma* g) { delete[] g->red, delete g; }
+void XRRFreeGamma(XRRCrtcGamma* g) {
+    delete[] g->red;
+    delete g;
+}
 
 }  // extern "C"

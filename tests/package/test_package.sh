@@ -1,8 +1,6 @@
 #!/bin/bash
-# Builds the Debian package and checks it without installing it: its files,
-# lintian, a user unit left disabled that asks for a location, the autostart
-# entry, the unpacked program, and the same bytes from a copy of the source
-# built elsewhere. Argument: SOURCE_DIR.
+# Builds the Debian package and checks it without installing it.
+# Argument: SOURCE_DIR.
 set -euo pipefail
 top=${1:-$(cd "$(dirname "$0")/../.." && pwd)}
 fail() { echo "FAIL: $*" >&2; exit 1; }
@@ -16,38 +14,34 @@ for f in bin/duskwarm share/man/man1/duskwarm.1.gz lib/systemd/user/duskwarm.ser
     grep -q " \./usr/$f\$" <<<"$listing" || fail "/usr/$f is not in the package"
 done
 lintian --fail-on error,warning "$deb" || fail "lintian reports an error or a warning"
-# The template that leaves a user unit disabled enables it only if it was before.
+# The user unit stays disabled unless it was enabled before.
 dpkg-deb -I "$deb" postinst | grep -q 'debian-installed' || fail "the postinst enables the user unit"
 
 dpkg-deb -x "$deb" "$work/root"
 out=$(env -u DISPLAY "$work/root/usr/bin/duskwarm" </dev/null) || fail "the program without arguments: status $?"
 [[ $out == *$'\n'"Usage: $work/root/usr/bin/duskwarm "* ]] || fail "the program printed no usage: $out"
 
-# The unit starts the installed program, and only with a location its user set.
+# The unit starts the installed program, only with a location its user set.
 unit=$work/root/usr/lib/systemd/user/duskwarm.service
 grep -qx 'ExecStart=/usr/bin/duskwarm $DUSKWARM_ARGS -nofork' "$unit" || fail "ExecStart: $(grep ExecStart= "$unit")"
 ! grep -q '^Environment=' "$unit" || fail "the unit sets a location of its own"
 line='Environment="DUSKWARM_ARGS=-l LATITUDE -g LONGITUDE"'
-mapfile -t check < <(/usr/bin/python3 - "$unit" <<'END'
-import shlex, sys   # the ExecStartPre command as systemd runs it
-text = open(sys.argv[1]).read().replace("\\\n", " ")
-line = next(l for l in text.splitlines() if l.startswith("ExecStartPre="))
-print("\n".join(arg.replace("$$", "$") for arg in shlex.split(line.split("=", 1)[1])))
-END
-)
+# ExecStartPre as systemd reads it: lines joined, $$ a plain $.
+pre=$(sed -n '/^ExecStartPre=/,/[^\\]$/{s/^ExecStartPre=//;s/\\$//;p}' "$unit" | tr -d '\n')
+eval "check=(${pre//\$\$/\\\$})"
 said=$(env -u DUSKWARM_ARGS "${check[@]}") && fail "the unit starts without a location"
 [[ $said == *"systemctl --user edit duskwarm.service"*"[Service]"$'\n'"$line" ]] || fail "the unit says: $said"
 DUSKWARM_ARGS="-l 51.5" "${check[@]}" || fail "the unit refuses a location"
 zcat "$work/root/usr/share/man/man1/duskwarm.1.gz" | grep -qF "${line//-/\\-}" || fail "the man page lacks: $line"
 grep -qF "$line" "$top/README.md" || fail "the README lacks: $line"
 
-# The autostart entry is valid, and starts nothing until its placeholders are replaced.
+# The autostart entry starts nothing until its placeholders are replaced.
 desktop=$work/root/usr/share/doc/duskwarm/examples/duskwarm.desktop
 desktop-file-validate "$desktop" || fail "the autostart entry"
 read -ra exec <<<"$(sed -n 's/^Exec=duskwarm //p' "$desktop")"
 ! env -u DISPLAY "$work/root/usr/bin/duskwarm" "${exec[@]}" </dev/null >/dev/null || fail "Exec= has a location"
 
-# The same bytes from a copy of the source in another folder.
+# The same bytes from a copy of the source elsewhere.
 mkdir "$work/elsewhere"
 tar -C "$top" --exclude-vcs --exclude='./build*' -cf - . | tar -x -C "$work/elsewhere"
 cmp "$deb" "$("$work/elsewhere/scripts/package" | tail -n 1)" || fail "the package is not reproducible"

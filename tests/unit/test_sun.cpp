@@ -1,67 +1,82 @@
+#include <optional>
+
 #include "constants.h"
 #include "sun/clock.h"
-#include "sun/suntable.h"
 #include "unit.h"
 
 namespace {
 
-TEST(SunTables, TellingRows) {
-    const int* tables[] = {gmt0, gmt0set, gmt45, gmt45set, gmt60, gmt60set};
-    const struct { int day; std::vector<int> hhmm; } rows[] = {
-        {0, {600, 1807, 738, 1628, 903, 1504}},   {1, {600, 1808, 738, 1629, 902, 1506}},
-        {59, {609, 1816, 639, 1746, 700, 1726}},  {79, {604, 1811, 603, 1813, 601, 1815}},
-        {172, {558, 1806, 413, 1950, 236, 2128}}, {182, {600, 1808, 417, 1950, 243, 2125}},
-        {265, {549, 1756, 547, 1757, 545, 1759}}, {355, {555, 1802, 735, 1621, 902, 1454}},
-        {365, {559, 1807, 738, 1628, 903, 1504}},
-    };
-    for (const auto& row : rows)
-        for (int t = 0; t < 6; t++) EXPECT_EQ(tables[t][row.day], row.hhmm[t]) << "table " << t << ", day " << row.day;
-}
+const time_t kJan1 = 1704067200;   // 2024, a leap year
+const time_t kDay = 86400;
+const time_t kHour = 3600;
+const char* const kVienna = "CET-1CEST,M3.5.0,M10.5.0/3";
 
-TEST(SunTimePM, LatitudesAndDays) {
-    const struct { float lat; int day; float sunrise, sunset; } rows[] = {
-        {0, 0, 360, 1087},      {45, 0, 458, 988},      {60, 0, 543, 904},      {44.999f, 172, 253.0023f, 1189.9977f},
-        {30, 172, 288, 1155.3334f}, {52.5f, 172, 204.5f, 1239}, {65, 172, 123.66666f, 1320.6666f},
-        {90, 172, -38, 1484},   {-45, 0, 257, 1190},    {-45, 183, 458, 988},   {-45, 184, 458, 989},
-        {-45, 365, 257, 1190},  {-33.9f, 0, 282.41f, 1164.84f}, {-0.0f, 0, 360, 1087}, {30, 400, 425, 1021},
-    };
-    for (const auto& r : rows) {
-        float sunrise = 0, sunset = 0;
-        GetSunTimePM(r.lat, r.day, sunrise, sunset);
-        EXPECT_NEAR(sunrise, r.sunrise, 0.005f) << r.lat << " on day " << r.day;
-        EXPECT_NEAR(sunset, r.sunset, 0.005f) << r.lat << " on day " << r.day;
-    }
-}
+// Sunrise, sunset and now in minutes after local midnight at the instant t in
+// the zone tz: POSIX rules of real places, so that no zone file is read.
+struct Local {
+    const char* tz = "UTC0";
+    float lat = 0;
+    float lon = 0;
+    time_t t;
+    float rise;
+    float set;
+    std::optional<float> now = {};   // none: only the sun's times
+    bool night = false;
+};
 
-using ClockTest = ZoneTest;
+const Local kLocals[] = {
+    // In UTC at longitude 0 the tables' own values at latitudes 0, 45 and 60.
+    {.t = kJan1, .rise = 360, .set = 1087},
+    {.lat = 45, .t = kJan1, .rise = 458, .set = 988},
+    {.lat = 60, .t = kJan1, .rise = 543, .set = 904},
+    {.lat = 45, .t = kJan1 + 79 * kDay, .rise = 363, .set = 1093},
+    {.lat = 60, .t = kJan1 + 182 * kDay, .rise = 163, .set = 1285},
+    {.t = kJan1 + 265 * kDay, .rise = 349, .set = 1076},
+    // Between the bands, beyond them, and south of the equator half a year on.
+    {.lat = 44.999f, .t = kJan1 + 172 * kDay, .rise = 253.0023f, .set = 1189.9977f},
+    {.lat = 30, .t = kJan1 + 172 * kDay, .rise = 288, .set = 1155.3334f},
+    {.lat = 52.5f, .t = kJan1 + 172 * kDay, .rise = 204.5f, .set = 1239},
+    {.lat = 65, .t = kJan1 + 172 * kDay, .rise = 123.66666f, .set = 1320.6666f},
+    {.lat = 90, .t = kJan1 + 172 * kDay, .rise = -38, .set = 1484},
+    {.lat = -45, .t = kJan1, .rise = 257, .set = 1190},
+    {.lat = -45, .t = kJan1 + 183 * kDay, .rise = 458, .set = 988},
+    {.lat = -45, .t = kJan1 + 184 * kDay, .rise = 458, .set = 989},
+    {.lat = -33.9f, .t = kJan1, .rise = 282.41f, .set = 1164.84f},
+    {.lat = -0.0f, .t = kJan1, .rise = 360, .set = 1087},
+    // Summer time, zones and their meridians, both midnight wraps, seconds,
+    // the strict night test, a local mean time.
+    {.tz = kVienna, .lat = 45, .lon = 15, .t = kJan1 + 12 * kHour,
+     .rise = 458, .set = 988, .now = 780},
+    {.tz = kVienna, .lat = 45, .lon = 15, .t = kJan1 + 172 * kDay + 12 * kHour,
+     .rise = 313, .set = 1250, .now = 840},
+    {.tz = kVienna, .lat = 45, .lon = kUnset, .t = kJan1 + 172 * kDay + 12 * kHour,
+     .rise = 313, .set = 1250, .now = 840},
+    {.tz = kVienna, .lat = 45, .lon = 15, .t = kJan1 + 172 * kDay + 22 * kHour + 1800,
+     .rise = 313, .set = 1250, .now = 1470, .night = true},
+    {.tz = "AEST-10", .lon = 150, .t = kJan1 + 23 * kHour, .rise = 360, .set = 1087, .now = 540},
+    {.tz = "AEST-10", .lon = 150, .t = kJan1 + 366 * kDay - kHour,   // 31 December
+     .rise = 359, .set = 1087, .now = 540},
+    {.tz = "<-08>8", .lon = -120, .t = kJan1 + 2 * kHour, .rise = 360, .set = 1087, .now = 1080},
+    {.tz = "<+13>-13", .lon = -172, .t = kJan1, .rise = 1828, .set = 2555, .now = 2220},
+    {.t = kJan1 + 30, .rise = 360, .set = 1087, .now = 0.5f, .night = true},
+    {.t = kJan1 + 6 * kHour, .rise = 360, .set = 1087, .now = 360},
+    {.t = kJan1 + 18 * kHour + 420, .rise = 360, .set = 1087, .now = 1087},
+    {.tz = "LMT-0:53:28", .t = kJan1, .rise = 413, .set = 1140, .now = 53, .night = true},
+};
 
-// POSIX rules of real places, so that nothing depends on the zone files installed.
-TEST_F(ClockTest, SunTimesOnTheLocalClock) {
-    const char *vienna = "CET-1CEST,M3.5.0,M10.5.0/3", *brisbane = "AEST-10";
-    const time_t jan1 = 1704067200, jun21 = jan1 + 172 * 86400, h = 3600;   // 2024, a leap year
-    const struct { const char* tz; float lat, lon; time_t t; float sunrise, sunset, now; bool night; } rows[] = {
-        {vienna, 45, 15, jan1 + 12 * h, 458, 988, 780, false},
-        {vienna, 45, 15, jun21 + 12 * h, 313, 1250, 840, false},
-        {vienna, 45, kUnset, jun21 + 12 * h, 313, 1250, 840, false},
-        {vienna, 45, 15, jun21 + 22 * h + 1800, 313, 1250, 1470, true},
-        {brisbane, 0, 150, jan1 + 23 * h, 360, 1087, 540, false},
-        {brisbane, 0, 150, jan1 + 366 * 86400 - h, 359, 1087, 540, false},   // 31 December reads index 365
-        {"<-08>8", 0, -120, jan1 + 2 * h, 360, 1087, 1080, false},
-        {"<+13>-13", 0, -172, jan1, 1828, 2555, 2220, false},
-        {"UTC0", 0, 0, jan1 + 30, 360, 1087, 0.5f, true},
-        {"UTC0", 0, 0, jan1 + 6 * h, 360, 1087, 360, false},
-        {"UTC0", 0, 0, jan1 + 18 * h + 420, 360, 1087, 1087, false},
-        {"LMT-0:53:28", 0, 0, jan1, 413, 1140, 53, true},
-    };
-    for (const auto& r : rows) {
-        SCOPED_TRACE(testing::Message() << r.tz << " at " << r.t << ", longitude " << r.lon);
-        UseZone(r.tz);
-        float sunrise = 0, sunset = 0, now = 0;
-        GetSunTimeAt(r.t, r.lat, r.lon, sunrise, sunset, now);
-        EXPECT_NEAR(sunrise, r.sunrise, 0.005f);
-        EXPECT_NEAR(sunset, r.sunset, 0.005f);
-        EXPECT_FLOAT_EQ(now, r.now);
-        EXPECT_EQ(IsNight(sunrise, sunset, now), r.night);
+TEST(Clock, SunTimesOnTheLocalClock) {
+    for (const Local& l : kLocals) {
+        SCOPED_TRACE(testing::Message() << l.tz << " at " << l.t << ", " << l.lat << " " << l.lon);
+        UseZone(l.tz);
+        float rise = 0;
+        float set = 0;
+        float now = 0;
+        GetSunTimeAt(l.t, l.lat, l.lon, rise, set, now);
+        EXPECT_NEAR(rise, l.rise, 0.005f);
+        EXPECT_NEAR(set, l.set, 0.005f);
+        if (!l.now) continue;
+        EXPECT_FLOAT_EQ(now, *l.now);
+        EXPECT_EQ(IsNight(rise, set, now), l.night);
     }
 }
 

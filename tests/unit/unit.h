@@ -2,22 +2,18 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <ctime>
 
 #include "display/ramp.h"
 #include "fake_x.h"
 
-// Lets a test set TZ, and puts the caller's back afterwards.
-class ZoneTest : public testing::Test {
-  protected:
-    static void UseZone(const char* tz) { setenv("TZ", tz, 1), tzset(); }
-    void TearDown() override { had_ ? setenv("TZ", saved_.c_str(), 1) : unsetenv("TZ"), tzset(); }
-
-  private:
-    bool had_ = getenv("TZ") != nullptr;
-    std::string saved_ = had_ ? getenv("TZ") : "";
-};
+// Every test that reads the local clock sets its zone first.
+inline void UseZone(const char* tz) {
+    setenv("TZ", tz, 1);
+    tzset();
+}
 
 // What f writes to standard output, and to standard error when asked.
 template <typename F>
@@ -30,13 +26,18 @@ std::string Out(F f, std::string* err = nullptr) {
     return testing::internal::GetCapturedStdout();
 }
 
-// The lowest table temperature whose colour each load ends on, or -1.
+// The colour (0xRRGGBB) that ramps of n entries end on.
+inline uint32_t ColourOf(const uint16_t* red, const uint16_t* green, const uint16_t* blue, int n) {
+    return red[n - 1] / 257u << 16 | green[n - 1] / 257u << 8 | blue[n - 1] / 257u;
+}
+
+// The lowest table temperature of each load's colour, or -1.
 inline std::vector<int> LoadedKelvins() {
     std::vector<int> kelvins;
     for (const FakeLoad& l : Fake().loads) {
-        const uint32_t rgb = (l.red.back() / 257u) << 16 | (l.green.back() / 257u) << 8 | l.blue.back() / 257u;
-        int e = 0;
-        while (e < kKelvinEntries && KelvinToRGB[e] != rgb) e++;
+        const int n = int(l.red.size());
+        const uint32_t rgb = ColourOf(l.red.data(), l.green.data(), l.blue.data(), n);
+        const int e = int(std::find(KelvinToRGB, KelvinToRGB + kKelvinEntries, rgb) - KelvinToRGB);
         kelvins.push_back(e < kKelvinEntries ? 1000 + 100 * e : -1);
     }
     return kelvins;
