@@ -1,5 +1,4 @@
-// Fuzzes the options: words split at NUL bytes. StartUp leaves settings the
-// program can run with, or refuses as main() may.
+// Fuzzes the options (words split at NUL bytes): settings to run with, or a refusal.
 #include <string>
 #include <vector>
 

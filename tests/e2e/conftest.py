@@ -60,7 +60,8 @@ class Server:
     def vidmode(self, screen):
         """The temperature a 256-entry screen's ramps end on (XF86VidMode keeps 8 bits)."""
         got = self.conn(xcffib.xf86vidmode.key).GetGammaRamp(screen, 256).reply()
-        return ramps.KELVINS.get(got.red[-1] // 257 << 16 | got.green[-1] // 257 << 8 | got.blue[-1] // 257)
+        return ramps.KELVINS.get(got.red[-1] // 257 << 16 | got.green[-1] // 257 << 8
+                                 | got.blue[-1] // 257)
 
     def poison(self):
         """Loads black (the program never does) everywhere; waits for the server."""
@@ -92,11 +93,13 @@ class Scene:
         return self.servers[-1]
 
     def run(self, x, *args, at=None, speed=1, program=PROGRAM, env=(), **popen):
-        """Starts the program on server x (None: no DISPLAY), its clock at `at`, `speed` times fast."""
-        env = {"PATH": os.environ["PATH"], "TZ": "UTC0", **({"DISPLAY": x.display} if x else {}), **dict(env)}
+        """The program on server x (None: no DISPLAY), its clock at `at`, `speed` times fast."""
+        env = {"PATH": os.environ["PATH"], "TZ": "UTC0", **({"DISPLAY": x.display} if x else {}),
+               **dict(env)}
         if at:
             env.update(LD_PRELOAD=FAKETIME, FAKETIME=f"@{at} x{speed}")
-        popen = {"stdin": subprocess.DEVNULL, "stdout": subprocess.PIPE, "stderr": subprocess.PIPE, **popen}
+        popen = {"stdin": subprocess.DEVNULL, "stdout": subprocess.PIPE, "stderr": subprocess.PIPE,
+                 **popen}
         self.programs.append(subprocess.Popen([program, *args], env=env, **popen))
         return self.programs[-1]
 
@@ -123,7 +126,7 @@ def load_in(x, low, high, seconds=30, shows=None):
         x.poison()
         kelvin = None
         while kelvin is None:
-            assert time.monotonic() < deadline, f"no load from {low} to {high} K within {seconds} s"
+            assert time.monotonic() < deadline, f"no load of {low} to {high} K in {seconds} s"
             time.sleep(0.002)
             kelvin = shows()
         if low <= kelvin <= high:
@@ -131,8 +134,7 @@ def load_in(x, low, high, seconds=30, shows=None):
 
 
 def restores(program, x, since=None, sig=signal.SIGTERM, shown=None):
-    """Black, then sig to program (a Popen, or a pid): within 0.2 s of `since` (the signal) all of
-    shown() (the CRTCs) read 6500 K, and a Popen ends with status 0."""
+    """Black, sig: 6500 K on all shown() within 0.2 s of `since`, and a Popen's status 0."""
     shown = shown or x.kelvins
     x.poison()
     os.kill(getattr(program, "pid", program), sig)

@@ -80,7 +80,7 @@ def test_a_terminal_that_stops_reading_stalls_nothing(scene):
     x = scene.server("256")
     master, slave = terminal()
     p = scene.run(x, *HERE, "-nofork", at=NIGHT, speed=10, stdin=slave, stdout=slave)
-    # 27 KB of replies and echoes where the terminal holds some 20 KB; then a sign of the end.
+    # 27 KB of replies and echoes where the terminal holds some 20 KB, then a sign of the end
     lines = b"k\n" * 1500 + b"k=3000\n"
     while lines:
         lines = lines[os.write(master, lines[:512]):]
@@ -109,8 +109,7 @@ def cpu_s(pid):
         return int(stat.read().split()[0]) / 1e9
 
 
-# The parent is signalled while its start-up text waits on a full pipe: the
-# child shares nothing that would wake it.
+# The parent signalled while its start-up text waits on a full pipe: the child sleeps on.
 def test_a_signal_to_the_parent_leaves_the_child_asleep(scene):
     x = scene.server("256")
     r, w = os.pipe()
@@ -129,16 +128,16 @@ def test_a_signal_to_the_parent_leaves_the_child_asleep(scene):
     restores(child, x, load_in(x, 6500, 6500, 1))
 
 
-# Started with & from an interactive shell, then input typed ahead while the
-# shell runs something else: reading its terminal from the background must not stop it.
+# Started with & from an interactive shell, with input typed ahead: it reads in the background.
 def test_a_background_job_is_never_stopped_by_its_terminal(scene):
     x = scene.server("256")
     master, slave = terminal()
     scene.run(None, "--norc", "--noprofile", "-i", program="/bin/bash", env={"PS1": "$ "},
               stdin=slave, stdout=slave, stderr=slave, start_new_session=True,
               preexec_fn=lambda: fcntl.ioctl(0, termios.TIOCSCTTY, 0))
-    command = f"LD_PRELOAD={FAKETIME} FAKETIME='@{DAY}' DISPLAY={x.display} {PROGRAM} {' '.join(HERE)}"
-    os.write(master, f"{command} -nofork >/dev/null & echo PID=$!; sleep 3\n".encode())
+    clock = f"LD_PRELOAD={FAKETIME} FAKETIME='@{DAY}'"
+    command = f"{clock} DISPLAY={x.display} {PROGRAM} {' '.join(HERE)} -nofork >/dev/null"
+    os.write(master, f"{command} & echo PID=$!; sleep 3\n".encode())
     said = read_until(master, lambda text: re.search(rb"PID=\d+\r", text), 5)
     job = int(re.search(rb"PID=(\d+)\r", said)[1])
     for _ in range(20):

@@ -5,9 +5,7 @@ import time
 from conftest import HERE, NIGHT, PROGRAM, until
 
 
-# A night start, its fade, console commands, the loop and the restore under memcheck:
-# nothing found, and nothing more in use at the end of a longer run. One server
-# for both: Xlib keeps the display's name, whose length could differ.
+# Nothing found, and no more in use after a longer run; one server, as Xlib keeps its name.
 def test_memcheck_finds_nothing_and_nothing_grows(scene, tmp_path):
     in_use = []
     x = scene.server("256")
@@ -15,13 +13,14 @@ def test_memcheck_finds_nothing_and_nothing_grows(scene, tmp_path):
         log = tmp_path / f"{steady_s}.log"
         memcheck = (f"--log-file={log}", "--error-exitcode=99", "--leak-check=full",
                     "--errors-for-leak-kinds=definite,indirect,possible")
-        p = scene.run(x, *memcheck, PROGRAM, *HERE, "-nofork", at=NIGHT, speed=10, program="valgrind",
-                      stdin=subprocess.PIPE)
+        p = scene.run(x, *memcheck, PROGRAM, *HERE, "-nofork", at=NIGHT, speed=10,
+                      program="valgrind", stdin=subprocess.PIPE)
         until(lambda: x.kelvins() == [3400] * 16, 30)
         p.stdin.write(b"k\nk=3000\np\nc\n")
         p.stdin.flush()
         time.sleep(steady_s)
         p.terminate()
         assert p.wait(30) == 0, log.read_text()
-        in_use.append(re.search(r"in use at exit: ([\d,]+ bytes in [\d,]+ blocks)", log.read_text())[1])
+        found = re.search(r"in use at exit: ([\d,]+ bytes in [\d,]+ blocks)", log.read_text())
+        in_use.append(found[1])
     assert in_use[0] == in_use[1]
