@@ -1,4 +1,3 @@
-"""Real X servers and the real program; every test ends all it started."""
 import os
 import signal
 import subprocess
@@ -15,7 +14,7 @@ import ramps  # noqa: E402
 
 PROGRAM = os.environ.get("DUSKWARM", os.path.join(TOP, "build", "duskwarm"))
 FAKETIME = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1"
-TEST_S = 90   # per test; ctest allows a file more than all of its tests
+TEST_S = 90
 # At 0, 0 in UTC the sun rises at 06:00 and sets at 18:07 on 1 January.
 HERE = ("-l", "0", "-g", "0")
 NIGHT, DAY, SUNSET = "2026-01-01 22:00:00", "2026-01-01 12:00:00", "2026-01-01 18:06:58"
@@ -31,7 +30,6 @@ def start_text(screens=1, night=False):
 
 
 def until(check, seconds):
-    """Seconds until check() holds; fails the test after `seconds`."""
     start = time.monotonic()
     while not check():
         assert time.monotonic() - start < seconds, f"not within {seconds} s"
@@ -51,20 +49,17 @@ class Server:
         self.crtcs = ramps.crtc_ids(self.conn) if randr else []
 
     def kelvins(self, n=None):
-        """The temperature of the first n CRTCs' ramps; None: not the program's."""
+        # None for ramps the program never loads
         return [ramps.kelvin(r) for r in ramps.crtc_ramps(self.conn, self.crtcs[:n])]
 
-    def first(self):
-        return self.kelvins(1)[0]
-
     def vidmode(self, screen):
-        """The temperature a 256-entry screen's ramps end on (XF86VidMode keeps 8 bits)."""
+        # The temperature a 256-entry screen's ramps end on: XF86VidMode keeps 8 bits.
         got = self.conn(xcffib.xf86vidmode.key).GetGammaRamp(screen, 256).reply()
         return ramps.KELVINS.get(got.red[-1] // 257 << 16 | got.green[-1] // 257 << 8
                                  | got.blue[-1] // 257)
 
     def poison(self):
-        """Loads black (the program never does) everywhere; waits for the server."""
+        # black, which the program never loads
         for crtc in self.crtcs:
             self.conn(xcffib.randr.key).SetCrtcGamma(crtc, 256, *ramps.line(0, 256))
         vidmode = self.conn(xcffib.xf86vidmode.key)
@@ -93,7 +88,6 @@ class Scene:
         return self.servers[-1]
 
     def run(self, x, *args, at=None, speed=1, program=PROGRAM, env=(), **popen):
-        """The program on server x (None: no DISPLAY), its clock at `at`, `speed` times fast."""
         env = {"PATH": os.environ["PATH"], "TZ": "UTC0", **({"DISPLAY": x.display} if x else {}),
                **dict(env)}
         if at:
@@ -118,9 +112,14 @@ def scene():
         x.stop()
 
 
+@pytest.fixture
+def x(scene):
+    return scene.server("256")
+
+
 def load_in(x, low, high, seconds=30, shows=None):
-    """The time of the first load of low to high K that shows() (CRTC 0) reads after black."""
-    shows = shows or x.first
+    """When shows() (CRTC 0) first reads a load of low to high K after black."""
+    shows = shows or (lambda: x.kelvins(1)[0])
     deadline = time.monotonic() + seconds
     while True:
         x.poison()
@@ -134,7 +133,7 @@ def load_in(x, low, high, seconds=30, shows=None):
 
 
 def restores(program, x, since=None, sig=signal.SIGTERM, shown=None):
-    """Black, sig: 6500 K on all shown() within 0.2 s of `since`, and a Popen's status 0."""
+    """Black, sig: all shown() read 6500 K within 0.2 s of `since`; a Popen ends with 0."""
     shown = shown or x.kelvins
     x.poison()
     os.kill(getattr(program, "pid", program), sig)

@@ -7,8 +7,10 @@ import subprocess
 import termios
 import threading
 import time
+import tty
 from typing import NamedTuple
 
+import pytest
 from conftest import DAY, FAKETIME, HERE, NIGHT, PROGRAM, load_in, restores, start_text, until
 
 
@@ -17,7 +19,8 @@ class Say(NamedTuple):
     reply: str
 
 
-# In this order, on one run by day.
+# In this order; at MIDSUMMER it is day wherever the lines move it.
+MIDSUMMER = "2026-06-21 14:00:00"
 SCRIPT = [
     Say(b"l=80\n", "Latitude=65.0\n"),
     Say(b"l= 12.34\n", "Latitude=12.3\n"),
@@ -39,69 +42,52 @@ SCRIPT = [
 
 
 def read_until(fd, done, seconds):
-    """What fd gives until done(text) holds, or `seconds` pass."""
     text, deadline = b"", time.monotonic() + seconds
     while not done(text) and select.select([fd], [], [], max(0, deadline - time.monotonic()))[0]:
         text += os.read(fd, 65536)
     return text
 
 
-# As a script would drive it: every reply reaches the pipe at once, not at exit.
-def test_a_console_through_pipes_answers_every_line(scene):
-    x = scene.server("256")
-    p = scene.run(x, *HERE, "-nofork", at=DAY, stdin=subprocess.PIPE)
-    want = start_text().encode() + "".join(say.reply for say in SCRIPT).encode()
-    p.stdin.write(b"".join(say.line for say in SCRIPT))
-    p.stdin.flush()
-    assert read_until(p.stdout.fileno(), lambda text: len(text) > len(want), 2) == want
+def write_all(fd, data):
+    while data:
+        data = data[os.write(fd, data):]
 
 
-def terminal(echo=True):
+# As a script drives it through pipes, or on a terminal read as fast as it
+# writes: 2000 lines, and every reply at once, in order.
+@pytest.mark.parametrize("on_pty", [pytest.param(False, id="pipes"), pytest.param(True, id="pty")])
+def test_a_reader_that_keeps_up_gets_every_reply(scene, x, on_pty):
+    if on_pty:
+        ours, its = os.openpty()
+        tty.setraw(its)   # no echoes, no line editing
+        scene.run(x, *HERE, "-nofork", at=MIDSUMMER, speed=10, stdin=its, stdout=its)
+        into = out = ours
+    else:
+        p = scene.run(x, *HERE, "-nofork", at=MIDSUMMER, speed=10, stdin=subprocess.PIPE)
+        into, out = p.stdin.fileno(), p.stdout.fileno()
+    threading.Thread(target=write_all, args=(into, b"".join(say.line for say in SCRIPT) * 125),
+                     daemon=True).start()
+    want = start_text().encode() + "".join(say.reply for say in SCRIPT).encode() * 125
+    assert read_until(out, lambda text: len(text) >= len(want), 20) == want
+
+
+def terminal():
     master, slave = os.openpty()
-    if not echo:
-        attrs = termios.tcgetattr(slave)
-        attrs[3] &= ~termios.ECHO
-        termios.tcsetattr(slave, termios.TCSANOW, attrs)
     fcntl.fcntl(master, fcntl.F_SETFL, os.O_NONBLOCK)
     return master, slave
 
 
-def typist(fd, text, stop):
-    """Types text into a terminal every 10 ms until stopped, never waiting."""
-    while not stop.wait(0.01):
-        try:
-            os.write(fd, text)
-        except BlockingIOError:
-            pass
-
-
 # A hung terminal emulator: its pty is never read while lines keep coming.
-def test_a_terminal_that_stops_reading_stalls_nothing(scene):
-    x = scene.server("256")
+def test_a_terminal_that_stops_reading_stalls_nothing(scene, x):
     master, slave = terminal()
     p = scene.run(x, *HERE, "-nofork", at=NIGHT, speed=10, stdin=slave, stdout=slave)
-    # 27 KB of replies and echoes where the terminal holds some 20 KB, then a sign of the end
+    # 27 KB of replies and echoes, where a terminal holds some 20 KB; then a last sign
     lines = b"k\n" * 1500 + b"k=3000\n"
     while lines:
         lines = lines[os.write(master, lines[:512]):]
         time.sleep(0.01)
     load_in(x, 3000, 3000, 10)   # the last line was read: the loop went on
-    stop = threading.Event()
-    threading.Thread(target=typist, args=(master, b"k\n" * 10, stop), daemon=True).start()
-    try:
-        restores(p, x, load_in(x, 3000, 3000, 1))   # it still re-asserts the ramps
-    finally:
-        stop.set()
-
-
-def test_a_terminal_that_keeps_up_gets_every_reply_in_order(scene):
-    x = scene.server("256")
-    master, slave = terminal(echo=False)   # echoes would break the replies' lines
-    scene.run(x, *HERE, "-nofork", at=DAY, speed=10, stdin=slave, stdout=slave)
-    latitudes = [i % 131 - 65 for i in range(2000)]
-    os.write(master, "".join(f"l={lat}\n" for lat in latitudes).encode())
-    got = read_until(master, lambda text: text.count(b"Latitude=") == 2000, 20)
-    assert re.findall(rb"Latitude=(\S+)\r\n", got) == [f"{lat:.1f}".encode() for lat in latitudes]
+    restores(p, x, load_in(x, 3000, 3000, 1))   # it still re-asserts the ramps
 
 
 def cpu_s(pid):
@@ -110,8 +96,7 @@ def cpu_s(pid):
 
 
 # The parent signalled while its start-up text waits on a full pipe: the child sleeps on.
-def test_a_signal_to_the_parent_leaves_the_child_asleep(scene):
-    x = scene.server("256")
+def test_a_signal_to_the_parent_leaves_the_child_asleep(scene, x):
     r, w = os.pipe()
     fcntl.fcntl(w, fcntl.F_SETPIPE_SZ, 4096)
     os.write(w, b"." * (4096 - len(start_text())))   # room for the start-up text only
@@ -129,8 +114,7 @@ def test_a_signal_to_the_parent_leaves_the_child_asleep(scene):
 
 
 # Started with & from an interactive shell, with input typed ahead: it reads in the background.
-def test_a_background_job_is_never_stopped_by_its_terminal(scene):
-    x = scene.server("256")
+def test_a_background_job_is_never_stopped_by_its_terminal(scene, x):
     master, slave = terminal()
     scene.run(None, "--norc", "--noprofile", "-i", program="/bin/bash", env={"PS1": "$ "},
               stdin=slave, stdout=slave, stderr=slave, start_new_session=True,

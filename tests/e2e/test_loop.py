@@ -15,15 +15,15 @@ NY_NOON = "2026-01-01 17:00:00"
 
 
 class Stop(NamedTuple):
-    shows: tuple = (6500, 6500)   # the load just before the stop shows a temperature in this range
-    after: int = 0                # ...and comes after a load at or below this many K
-    hold: bool = False            # instead, no load comes for 1.5 s after it
+    shows: tuple = (6500, 6500)   # the temperature range of the load just before the stop
+    after: int = 0                # ...which comes after a load at or below this
+    hold: bool = False            # or: no load for 1.5 s after that one
     args: tuple = HERE + ("-nofork",)
     at: str = DAY
     speed: int = 1
     feed: bytes = b""             # written to standard input
     endless: tuple = ()           # a command whose output is standard input
-    output: str = "discarded"     # or "full": a 4 KiB pipe nobody reads; "gone": its reader left
+    output: str = "discarded"     # or "full": 4 KiB pipe nobody reads; "gone": no reader
     sig: int = signal.SIGTERM
 
 
@@ -35,10 +35,9 @@ def queued(fd):
     return struct.unpack("i", fcntl.ioctl(fd, termios.FIONREAD, b"\0" * 4))[0]
 
 
-# Each stop comes just after a load: a restore left to the loop's next pass would come 0.5 s late.
+# Each stop just after a load: a restore left to the loop's next pass comes 0.5 s late.
 @pytest.mark.parametrize("row", [
-    pytest.param(Stop(), id="the loop's pause"),
-    pytest.param(Stop(sig=signal.SIGINT), id="the loop's pause, SIGINT"),
+    pytest.param(Stop(sig=signal.SIGINT), id="SIGINT in the loop's pause"),
     pytest.param(Stop(feed=b"k=27"), id="a partial line waits"),
     pytest.param(Stop(FADING, at=NIGHT), id="the 20 s fade"),
     pytest.param(Stop(FADING, feed=b"p\n"), id="the preview's way there"),
@@ -49,8 +48,7 @@ def queued(fd):
     pytest.param(Stop((3400, 3400), at=SUNSET, speed=10, endless=("yes", "k")),
                  id="endless input: night still falls"),
 ])
-def test_stop_restores_at_once(scene, row):
-    x = scene.server("256")
+def test_stop_restores_at_once(scene, x, row):
     r, w = os.pipe()
     fcntl.fcntl(w, fcntl.F_SETPIPE_SZ, 4096)
     stdin = subprocess.PIPE
@@ -73,14 +71,12 @@ def test_stop_restores_at_once(scene, row):
     if row.hold:
         x.poison()
         time.sleep(1.2)
-        assert x.first() is None
+        assert x.kelvins(1) == [None]
     restores(p, x, time.monotonic() if row.hold else load_in(x, *row.shows), row.sig)
 
 
-# Started with descriptor 0 closed (and without the fake clock, whose library
-# would take it), the program fills it with /dev/null: its X connection must not.
-def test_closed_input_cuts_no_fade_and_a_lost_server_ends_it(scene):
-    x = scene.server("256")
+# Descriptor 0 closed (no fake clock: its library would take it) is filled with /dev/null.
+def test_closed_input_cuts_no_fade_and_a_lost_server_ends_it(scene, x):
     midnight = (180 - time.time() / 3600 % 24 * 15) % 360 - 180   # the longitude of local midnight
     p = scene.run(x, "-l", "0", "-g", f"{midnight:.2f}", "-nofork", preexec_fn=lambda: os.close(0))
     load_in(x, 3500, 6400, 5)

@@ -28,7 +28,7 @@ WAYS = [
 
 
 def start(scene, script, tmp_path):
-    """A script started without a display, its X server, and what it said up to a ramp line."""
+    """Without a display: the script, its X server, what it said up to a ramp line."""
     tmp_path.mkdir()
     env = {"BUILD_DIR": os.path.dirname(PROGRAM), "TMPDIR": str(tmp_path),
            "PYTHONDONTWRITEBYTECODE": "1"}
@@ -36,7 +36,9 @@ def start(scene, script, tmp_path):
                   stderr=None, start_new_session=True)
     said = ""
     while not re.search(r"^ +\d+ s ", said, re.M):
-        said += p.stdout.readline()
+        line = p.stdout.readline()
+        assert line, said
+        said += line
     return p, int(re.search(r"\(process (\d+)\)", said)[1]), said
 
 

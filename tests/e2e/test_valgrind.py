@@ -6,9 +6,8 @@ from conftest import HERE, NIGHT, PROGRAM, until
 
 
 # Nothing found, and no more in use after a longer run; one server, as Xlib keeps its name.
-def test_memcheck_finds_nothing_and_nothing_grows(scene, tmp_path):
+def test_memcheck_finds_nothing_and_nothing_grows(scene, x, tmp_path):
     in_use = []
-    x = scene.server("256")
     for steady_s in (1, 6):
         log = tmp_path / f"{steady_s}.log"
         memcheck = (f"--log-file={log}", "--error-exitcode=99", "--leak-check=full",

@@ -17,7 +17,7 @@ XErrorHandler handler = nullptr;
 char connection;   // only its address is used
 Display* const kDisplay = reinterpret_cast<Display*>(&connection);
 
-// A protocol error goes to the handler; without one, Xlib would end the process.
+// Without a handler, Xlib ends the process.
 void Error() {
     XErrorEvent ev{};
     if (!handler) abort();
@@ -96,7 +96,7 @@ using SizeCookie = xcb_randr_get_crtc_gamma_size_cookie_t;
 SizeCookie xcb_randr_get_crtc_gamma_size(xcb_connection_t*, xcb_randr_crtc_t crtc) {
     return {crtc};
 }
-// Errors of requests with a reply come back with the reply, not to the handler.
+// A request with a reply gets its error with the reply.
 using SizeReply = xcb_randr_get_crtc_gamma_size_reply_t;
 SizeReply* xcb_randr_get_crtc_gamma_size_reply(xcb_connection_t*, SizeCookie cookie,
                                                xcb_generic_error_t** e) {

@@ -1,6 +1,6 @@
-// A stand-in for the X calls of the display code, linked in place of the X
-// libraries, for what no real server shows safely.
+// The X calls of the display code, for what no real server shows safely.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -22,6 +22,12 @@ struct FakeServer {
 };
 
 FakeServer& Fake();
+
+// The colour (0xRRGGBB) that ramps of n entries end on.
+template <typename Ramp>
+uint32_t ColourOf(const Ramp& red, const Ramp& green, const Ramp& blue, size_t n) {
+    return red[n - 1] / 257u << 16 | green[n - 1] / 257u << 8 | blue[n - 1] / 257u;
+}
 
 // A new server of these screens; also forgets the display code's state.
 void ResetFake(std::vector<FakeScreen> screens);

@@ -1,12 +1,11 @@
-// Start-up, the console, fades and the restore, against the fake X layer.
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <csignal>
-#include <optional>
 #include <cstring>
+#include <optional>
 
 #include "control/console.h"
 #include "control/input.h"
@@ -17,7 +16,7 @@
 #include "display/gamma.h"
 #include "unit.h"
 
-// Stands in for libc's fork in this program: no system fails a fork on demand.
+// No system fails a fork on demand.
 extern "C" pid_t fork() {
     errno = EAGAIN;
     return -1;
@@ -26,8 +25,6 @@ extern "C" pid_t fork() {
 namespace {
 
 const std::string kFound = "Found 1 screen.\n";
-const std::string kLat = "Your latitude is not a good number.\n";
-const std::string kZip = "Your zipcode didn't match any location we know about.\n";
 const std::string kKelvin = "Your kelvin color is out of range. We support 2000-10000K.\n";
 const std::string kUsage =
     "Usage: duskwarm [-z zipcode | -l latitude] [-g longitude] [-k colortemp (default 3400)] "
@@ -51,23 +48,23 @@ struct Start {
 };
 
 const Start kStarts[] = {
-    {.args = "-l x", .out = kLat, .status = -1},
-    {.args = "-l -0", .out = kLat, .status = -1},
+    {.args = "-l -0", .out = "Your latitude is not a good number.\n", .status = -1},
     {.args = "-l 4 -g west", .out = "Your longitude is not a good number.\n", .status = -1},
     {.args = "-k 1999 -l 4", .out = kKelvin, .status = -1},
     {.args = "-l 4 -k 10001", .out = kKelvin, .status = -1},
-    {.args = "-z 12", .out = kZip, .status = -1},
+    {.args = "-z 12", .out = "Your zipcode didn't match any location we know about.\n",
+     .status = -1},
     {.args = "-g 10", .out = kUsage, .status = 0},
     {.args = "-nofork -l 4", .out = kUsage, .status = 0},
     {.args = "-l inf -g 200", .lat = 65, .lon = 180},
     {.args = "-l -70 -g -inf", .lat = -65, .lon = -180},
-    {.args = "-l nan -g 2", .lat = NAN},
-    {.args = "-l 4 -g 2 -k 2000", .kelvin = 2000},
-    {.args = "-l 4 -g 2 -k 10000", .kelvin = 10000},
+    {.args = "-l nan -g 2 -k 2000", .lat = NAN, .kelvin = 2000},
+    {.args = "-z 501", .lat = 40.922325f, .lon = -72.637077f},   // the first and the last
+    {.args = "-z 99950", .lat = 55.542007f, .lon = -131.432678f},
     {.args = "-z 99791", .lat = 70.49469f, .lon = -157.441071f},   // not clamped
     {.args = "-z 10001 -l 50", .lat = 50, .lon = -73.996330f},
     {.args = "-z 4294977297", .lat = 40.750423f, .lon = -73.996330f},
-    {.args = "-x 1 -l 4 -g 2 -r 0 -nofork", .randr = 0, .foreground = 1},
+    {.args = "-x 1 -l 4 -g 2 -r 0 -k 10000 -nofork", .kelvin = 10000, .randr = 0, .foreground = 1},
     {.args = "-l 4 -g 2 -nofork x"},
     {.args = "-l 4", .out = Guess("-75.0"), .lon = -75, .tz = "EST5EDT"},
     {.args = "-l 4", .out = Guess("82.5"), .lon = 82.5f, .tz = "IST-5:30"},

@@ -11,8 +11,7 @@ const time_t kDay = 86400;
 const time_t kHour = 3600;
 const char* const kVienna = "CET-1CEST,M3.5.0,M10.5.0/3";
 
-// Sunrise, sunset and now in minutes after local midnight at the instant t in
-// the zone tz: POSIX rules of real places, so that no zone file is read.
+// Minutes after local midnight at instant t in zone tz (POSIX rules: no zone file read).
 struct Local {
     const char* tz = "UTC0";
     float lat = 0;
@@ -25,17 +24,13 @@ struct Local {
 };
 
 const Local kLocals[] = {
-    // At longitude 0 in UTC: the tables' own values at latitudes 0, 45 and 60.
-    {.t = kJan1, .rise = 360, .set = 1087},
-    {.lat = 45, .t = kJan1, .rise = 458, .set = 988},
-    {.lat = 60, .t = kJan1, .rise = 543, .set = 904},
+    // At longitude 0 in UTC: a value of the table for latitude 60 as it is.
     {.lat = 60, .t = kJan1 + 182 * kDay, .rise = 163, .set = 1285},
     // Between the bands, beyond them, and south of the equator half a year on.
     {.lat = 30, .t = kJan1 + 172 * kDay, .rise = 288, .set = 1155.3334f},
     {.lat = 52.5f, .t = kJan1 + 172 * kDay, .rise = 204.5f, .set = 1239},
     {.lat = 65, .t = kJan1 + 172 * kDay, .rise = 123.66666f, .set = 1320.6666f},
     {.lat = -45, .t = kJan1, .rise = 257, .set = 1190},
-    {.lat = -45, .t = kJan1 + 183 * kDay, .rise = 458, .set = 988},
     {.lat = -45, .t = kJan1 + 184 * kDay, .rise = 458, .set = 989},
     // Summer time, meridians, both midnight wraps, seconds, the strict night, local mean time.
     {.tz = kVienna, .lat = 45, .lon = 15, .t = kJan1 + 12 * kHour,
@@ -59,7 +54,7 @@ const Local kLocals[] = {
 
 TEST(Clock, SunTimesOnTheLocalClock) {
     for (const Local& l : kLocals) {
-        SCOPED_TRACE(testing::Message() << l.tz << " at " << l.t << ", " << l.lat << " " << l.lon);
+        SCOPED_TRACE(testing::Message() << l.tz << " " << l.t << " " << l.lat << " " << l.lon);
         UseZone(l.tz);
         float rise = 0;
         float set = 0;
