@@ -16,7 +16,7 @@ void PauseMicro(long us) {
     CheckLocation();
     for (const FakeLoad& l : Fake().loads) {
         const uint32_t rgb = ColourOf(l.red, l.green, l.blue, 256);
-        Check(std::count(KelvinToRGB, KelvinToRGB + kKelvinEntries, rgb), "loads of table colours");
+        Check(std::count(KelvinToRGB, KelvinToRGB + kKelvinEntries, rgb), "table colours");
     }
     Fake().loads.clear();
 }
