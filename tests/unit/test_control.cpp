@@ -87,8 +87,7 @@ TEST(StartUp, OptionsLocationAndRefusals) {
         int status = 7;
         int result = 7;
         const std::string out = Out([&] { result = StartUp(argc, argv.data(), status); });
-        EXPECT_EQ(out, "\x1b[2J\x1b[0;0f\n--------\nWelcome to duskwarm (Embertone for X)\n"
-                       "This will only work if you're running X on console.\n\n" + row.out);
+        EXPECT_TRUE(out.ends_with("running X on console.\n\n" + row.out)) << out;   // the greeting
         EXPECT_EQ(result, row.status ? -1 : 0);
         if (row.status) {
             EXPECT_EQ(status, *row.status);
