@@ -50,7 +50,7 @@ struct Start {
 const Start kStarts[] = {
     {.args = "-l -0", .out = "Your latitude is not a good number.\n", .status = -1},
     {.args = "-l 4 -g west", .out = "Your longitude is not a good number.\n", .status = -1},
-    {.args = "-k 1999 -l 4", .out = kKelvin, .status = -1},
+    {.args = "-k 1999 -l x", .out = kKelvin, .status = -1},   // the first refusal only
     {.args = "-l 4 -k 10001", .out = kKelvin, .status = -1},
     {.args = "-z 12", .out = "Your zipcode didn't match any location we know about.\n",
      .status = -1},
