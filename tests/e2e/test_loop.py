@@ -39,13 +39,14 @@ def queued(fd):
 @pytest.mark.parametrize("row", [
     pytest.param(Stop(sig=signal.SIGINT), id="SIGINT in the loop's pause"),
     pytest.param(Stop(feed=b"k=27"), id="a partial line waits"),
-    pytest.param(Stop(FADING, at=NIGHT), id="the 20 s fade"),
-    pytest.param(Stop(FADING, feed=b"p\n"), id="the preview's way there"),
+    pytest.param(Stop(shows=FADING, at=NIGHT), id="the 20 s fade"),
+    pytest.param(Stop(shows=FADING, feed=b"p\n"), id="the preview's way there"),
     pytest.param(Stop(after=3400, hold=True, feed=b"p\n"), id="the preview's 2 s hold"),
-    pytest.param(Stop(FADING, after=3400, feed=b"p\n", speed=2), id="the preview's way back"),
+    pytest.param(Stop(shows=FADING, after=3400, feed=b"p\n", speed=2),
+                 id="the preview's way back"),
     pytest.param(Stop(output="full", **FULL_OF_REPLIES), id="46-byte replies that fill a pipe"),
     pytest.param(Stop(output="gone", **FULL_OF_REPLIES), id="replies to a reader that went away"),
-    pytest.param(Stop((3400, 3400), at=SUNSET, speed=10, endless=("yes", "k")),
+    pytest.param(Stop(shows=(3400, 3400), at=SUNSET, speed=10, endless=("yes", "k")),
                  id="endless input: night still falls"),
 ])
 def test_stop_restores_at_once(scene, x, row):
