@@ -14,9 +14,12 @@
 void PauseMicro(long us) {
     Check(us >= 0 && us <= kPreviewHoldUs, "waits are at most the preview's hold");
     CheckLocation();
-    for (const FakeLoad& l : Fake().loads) {
-        const uint32_t rgb = ColourOf(l.red, l.green, l.blue, 256);
+    const std::vector<FakeLoad>& loads = Fake().loads;
+    for (size_t i = 0; i < loads.size(); i++) {
+        const uint32_t rgb = ColourOf(loads[i].red, loads[i].green, loads[i].blue, 256);
         Check(std::count(KelvinToRGB, KelvinToRGB + kKelvinEntries, rgb), "table colours");
+        const FakeLoad& pair = loads[i & ~size_t{1}];
+        Check(loads[i].red == pair.red && loads[i].blue == pair.blue, "one colour, both CRTCs");
     }
     Fake().loads.clear();
 }

@@ -42,6 +42,7 @@ class Server:
         self.process = subprocess.Popen([f"{TOP}/scripts/xserver", "exec", *args], text=True,
                                         stdout=subprocess.PIPE, start_new_session=True)
         self.display = ":" + self.process.stdout.readline().strip()
+        assert self.display != ":", "the X server did not start"
         self.pid = self.process.pid
         self.conn = xcffib.connect(display=self.display)
         self.screens = len(self.conn.get_setup().roots)
@@ -53,7 +54,7 @@ class Server:
         return [ramps.kelvin(r) for r in ramps.crtc_ramps(self.conn, self.crtcs[:n])]
 
     def vidmode(self, screen):
-        # The temperature a 256-entry screen's ramps end on: XF86VidMode keeps 8 bits.
+        # of a 256-entry screen, to the 8 bits XF86VidMode keeps
         got = self.conn(xcffib.xf86vidmode.key).GetGammaRamp(screen, 256).reply()
         return ramps.KELVINS.get(got.red[-1] // 257 << 16 | got.green[-1] // 257 << 8
                                  | got.blue[-1] // 257)

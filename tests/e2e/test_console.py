@@ -71,22 +71,14 @@ def test_a_reader_that_keeps_up_gets_every_reply(scene, x, on_pty):
     assert read_until(out, lambda text: len(text) >= len(want), 20) == want
 
 
-def terminal():
-    master, slave = os.openpty()
-    fcntl.fcntl(master, fcntl.F_SETFL, os.O_NONBLOCK)
-    return master, slave
-
-
 # A hung terminal emulator: its pty is never read while lines keep coming.
 def test_a_terminal_that_stops_reading_stalls_nothing(scene, x):
-    master, slave = terminal()
+    master, slave = os.openpty()
     p = scene.run(x, *HERE, "-nofork", at=NIGHT, speed=10, stdin=slave, stdout=slave)
-    # 27 KB of replies and echoes, where a terminal holds some 20 KB; then a last sign
-    lines = b"k\n" * 1500 + b"k=3000\n"
-    while lines:
-        lines = lines[os.write(master, lines[:512]):]
-        time.sleep(0.01)
-    load_in(x, 3000, 3000, 10)   # the last line was read: the loop went on
+    # Replies and echoes soon fill the 20 KB a terminal holds; lines keep coming after k=3000.
+    lines = b"k\n" * 1500 + b"k=3000\n" + b"k\n" * 100000
+    threading.Thread(target=write_all, args=(master, lines), daemon=True).start()
+    load_in(x, 3000, 3000, 10)   # the loop goes on
     restores(p, x, load_in(x, 3000, 3000, 1))   # it still re-asserts the ramps
 
 
@@ -115,15 +107,15 @@ def test_a_signal_to_the_parent_leaves_the_child_asleep(scene, x):
 
 # Started with & from an interactive shell, with input typed ahead: it reads in the background.
 def test_a_background_job_is_never_stopped_by_its_terminal(scene, x):
-    master, slave = terminal()
+    master, slave = os.openpty()
     scene.run(None, "--norc", "--noprofile", "-i", program="/bin/bash", env={"PS1": "$ "},
               stdin=slave, stdout=slave, stderr=slave, start_new_session=True,
               preexec_fn=lambda: fcntl.ioctl(0, termios.TIOCSCTTY, 0))
     clock = f"LD_PRELOAD={FAKETIME} FAKETIME='@{DAY}'"
     command = f"{clock} DISPLAY={x.display} {PROGRAM} {' '.join(HERE)} -nofork >/dev/null"
     os.write(master, f"{command} & echo PID=$!; sleep 3\n".encode())
-    said = read_until(master, lambda text: re.search(rb"PID=\d+\r", text), 5)
-    job = int(re.search(rb"PID=(\d+)\r", said)[1])
+    pid = rb"PID=(\d+)\r"
+    job = int(re.search(pid, read_until(master, lambda text: re.search(pid, text), 5))[1])
     for _ in range(20):
         os.write(master, b"k\n")
         time.sleep(0.05)

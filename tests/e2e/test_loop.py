@@ -10,7 +10,6 @@ from typing import NamedTuple
 import pytest
 from conftest import DAY, HERE, NIGHT, SUNSET, load_in, restores, until
 
-NY = ("-z", "10001", "-nofork")
 NY_NOON = "2026-01-01 17:00:00"
 
 
@@ -28,7 +27,7 @@ class Stop(NamedTuple):
 
 
 FADING = (3500, 6400)
-FULL_OF_REPLIES = dict(args=NY, at=NY_NOON, feed=b"z=10001\n" * 150)
+FULL_OF_REPLIES = dict(args=("-z", "10001", "-nofork"), at=NY_NOON, feed=b"z=10001\n" * 150)
 
 
 def queued(fd):

@@ -38,7 +38,7 @@ std::string Guess(const char* degrees) {
 struct Start {
     const char* args;
     std::string out = kFound;        // after the greeting
-    std::optional<int> status = {};  // the start ends with this status; none: it goes on
+    std::optional<int> status = {};  // the start ends with this status, or goes on
     float lat = 4;
     float lon = 2;
     uint64_t kelvin = 3400;
@@ -87,7 +87,7 @@ TEST(StartUp, OptionsLocationAndRefusals) {
         int status = 7;
         int result = 7;
         const std::string out = Out([&] { result = StartUp(argc, argv.data(), status); });
-        EXPECT_TRUE(out.ends_with("running X on console.\n\n" + row.out)) << out;   // the greeting
+        EXPECT_TRUE(out.ends_with("running X on console.\n\n" + row.out)) << out;
         EXPECT_EQ(result, row.status ? -1 : 0);
         if (row.status) {
             EXPECT_EQ(status, *row.status);
@@ -101,8 +101,7 @@ TEST(StartUp, OptionsLocationAndRefusals) {
     }
 }
 
-// One CRTC, a fade clock that gains `tick` seconds a reading, and standard
-// input a pipe that `typed` writes to.
+// One CRTC, a fade clock gaining `tick` s a reading, input a pipe `typed` writes to.
 double tick;
 int typed;
 

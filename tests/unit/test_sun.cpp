@@ -24,16 +24,16 @@ struct Local {
 };
 
 const Local kLocals[] = {
-    // At longitude 0 in UTC: a value of the table for latitude 60 as it is.
+    // The table for 60 degrees as it stands.
     {.lat = 60, .t = kJan1 + 182 * kDay, .rise = 163, .set = 1285},
-    // Between the bands, beyond them, and south of the equator half a year on.
+    // Between the bands, beyond them, and in the south half a year on.
     {.lat = 30, .t = kJan1 + 172 * kDay, .rise = 288, .set = 1155.3334f},
     {.lat = 52.5f, .t = kJan1 + 172 * kDay, .rise = 204.5f, .set = 1239},
     {.lat = 65, .t = kJan1 + 172 * kDay, .rise = 123.66666f, .set = 1320.6666f},
     {.lat = -45, .t = kJan1, .rise = 257, .set = 1190},
     {.lat = -20, .t = kJan1 + 183 * kDay, .rise = 403, .set = 1043},   // 31 December's row
     {.lat = -45, .t = kJan1 + 184 * kDay, .rise = 458, .set = 989},
-    // Summer time, meridians, both midnight wraps, seconds, the strict night, local mean time.
+    // Summer time, meridians, both midnight wraps, seconds, strict night, local mean time.
     {.tz = kVienna, .lat = 45, .lon = 15, .t = kJan1 + 12 * kHour,
      .rise = 458, .set = 988, .now = 780},
     {.tz = kVienna, .lat = 45, .lon = 15, .t = kJan1 + 172 * kDay + 12 * kHour,
