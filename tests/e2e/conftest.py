@@ -1,3 +1,4 @@
+import glob
 import os
 import signal
 import subprocess
@@ -45,7 +46,6 @@ class Server:
         assert self.display != ":", "the X server did not start"
         self.pid = self.process.pid
         self.conn = xcffib.connect(display=self.display)
-        self.screens = len(self.conn.get_setup().roots)
         randr = self.conn.core.QueryExtension(5, "RANDR").reply().present
         self.crtcs = ramps.crtc_ids(self.conn) if randr else []
 
@@ -64,7 +64,7 @@ class Server:
         for crtc in self.crtcs:
             self.conn(xcffib.randr.key).SetCrtcGamma(crtc, 256, *ramps.line(0, 256))
         vidmode = self.conn(xcffib.xf86vidmode.key)
-        for screen in range(self.screens):
+        for screen in range(len(self.conn.get_setup().roots)):
             size = vidmode.GetGammaRampSize(screen).reply().size
             vidmode.SetGammaRamp(screen, size, *ramps.line(0, size))
         self.conn.core.GetInputFocus().reply()
@@ -111,6 +111,10 @@ def scene():
         p.wait()
     for x in scene.servers:
         x.stop()
+    # libfaketime's shared memory, left by programs that never exit
+    dead = [f for f in glob.glob("/dev/shm/*faketime_s*m_*")
+            if not os.path.exists("/proc/" + f.rsplit("_", 1)[1])]
+    subprocess.run(["rm", "-f", *dead])
 
 
 @pytest.fixture

@@ -29,7 +29,7 @@ SCRIPT = [
     Say(b"g=200\n", "Longitude=180.0\n"),
     Say(b"z=02134\n", "ZIPCode=2134\nLatitude=42.4\nLongitude=-71.1\n"),
     Say(b"z=12\n", "ZIPCode=notfound\n"),
-    Say(b"l=x\n", "Latitude=42.4\n"),   # no number: the query
+    Say(b"l=x\n", "Latitude=42.4\n"),
     Say(b"kelvin\n", "Colortemp=3400\n"),
     Say(b"k = 3000\n", "Colortemp=3400\n"),
     Say(b"c\n", "Colortemp=6500\n"),
@@ -53,8 +53,7 @@ def write_all(fd, data):
         data = data[os.write(fd, data):]
 
 
-# As a script drives it through pipes, or on a terminal read as fast as it
-# writes: 2000 lines, and every reply at once, in order.
+# 2000 lines through pipes, as a script drives it, or a pty read as fast as it writes.
 @pytest.mark.parametrize("on_pty", [pytest.param(False, id="pipes"), pytest.param(True, id="pty")])
 def test_a_reader_that_keeps_up_gets_every_reply(scene, x, on_pty):
     if on_pty:
@@ -105,7 +104,7 @@ def test_a_signal_to_the_parent_leaves_the_child_asleep(scene, x):
     restores(child, x, load_in(x, 6500, 6500, 1))
 
 
-# Started with & from an interactive shell, with input typed ahead: it reads in the background.
+# A job of an interactive shell (&), with input typed ahead.
 def test_a_background_job_is_never_stopped_by_its_terminal(scene, x):
     master, slave = os.openpty()
     scene.run(None, "--norc", "--noprofile", "-i", program="/bin/bash", env={"PS1": "$ "},

@@ -75,7 +75,7 @@ def test_stop_restores_at_once(scene, x, row):
     restores(p, x, time.monotonic() if row.hold else load_in(x, *row.shows), row.sig)
 
 
-# Descriptor 0 closed (no fake clock: its library would take it) is filled with /dev/null.
+# Descriptor 0 closed is filled with /dev/null (no faketime: it would take it).
 def test_closed_input_cuts_no_fade_and_a_lost_server_ends_it(scene, x):
     midnight = (180 - time.time() / 3600 % 24 * 15) % 360 - 180   # the longitude of local midnight
     p = scene.run(x, "-l", "0", "-g", f"{midnight:.2f}", "-nofork", preexec_fn=lambda: os.close(0))

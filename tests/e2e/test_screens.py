@@ -21,7 +21,7 @@ def test_refused_starts(scene, server, display, err):
     assert (p.communicate(timeout=10)[1].decode(), p.returncode) == (err, 255)
 
 
-# Only the first screen's size; the start-up text once, also after the child's exit().
+# Only the first screen's size; the start-up text once, also after the child's exit
 def test_background(scene, tmp_path):
     x, out = scene.server("1024", "256"), tmp_path / "out"
 

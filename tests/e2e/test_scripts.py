@@ -28,7 +28,7 @@ WAYS = [
 
 
 def start(scene, script, tmp_path):
-    """Without a display: the script, its X server, what it said up to a ramp line."""
+    """The script, its X server, what it said up to a ramp line."""
     tmp_path.mkdir()
     env = {"BUILD_DIR": os.path.dirname(PROGRAM), "TMPDIR": str(tmp_path),
            "PYTHONDONTWRITEBYTECODE": "1"}

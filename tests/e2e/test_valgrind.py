@@ -18,7 +18,7 @@ def test_memcheck_finds_nothing_and_nothing_grows(scene, x, tmp_path):
         p.stdin.write(b"k\nk=3000\np\nc\n")
         p.stdin.flush()
         said = b""
-        while said.count(b"Colortemp=") < 3:   # all served, however slow memcheck is
+        while said.count(b"Colortemp=") < 3:   # all served
             said += p.stdout.read1()
         time.sleep(steady_s)
         p.terminate()

@@ -14,7 +14,7 @@ namespace {
 
 FakeServer server;
 XErrorHandler handler = nullptr;
-char connection;   // only its address is used
+char connection;   // its address only
 Display* const kDisplay = reinterpret_cast<Display*>(&connection);
 
 // Without a handler, Xlib ends the process.

@@ -51,7 +51,7 @@ TEST(MakeTables, EveryEntryIsOnTheStraightLine) {
                 const uint64_t v = KelvinToRGB[e] >> (16 - 8 * ch) & 0xff;
                 for (int i = 0; i < n; i++)
                     ASSERT_EQ((*ramps[ch])[i], i * v * 65535 / (255ull * (n - 1)))
-                        << n << " entries, entry " << i << " of " << e;
+                        << n << " " << e << " " << i;
             }
         }
     }

@@ -31,7 +31,7 @@ const Local kLocals[] = {
     {.lat = 52.5f, .t = kJan1 + 172 * kDay, .rise = 204.5f, .set = 1239},
     {.lat = 65, .t = kJan1 + 172 * kDay, .rise = 123.66666f, .set = 1320.6666f},
     {.lat = -45, .t = kJan1, .rise = 257, .set = 1190},
-    {.lat = -20, .t = kJan1 + 183 * kDay, .rise = 403, .set = 1043},   // 31 December's row
+    {.lat = -20, .t = kJan1 + 183 * kDay, .rise = 403, .set = 1043},
     {.lat = -45, .t = kJan1 + 184 * kDay, .rise = 458, .set = 989},
     // Summer time, meridians, both midnight wraps, seconds, strict night, local mean time.
     {.tz = kVienna, .lat = 45, .lon = 15, .t = kJan1 + 12 * kHour,
