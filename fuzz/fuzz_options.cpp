@@ -2,9 +2,8 @@
 #include <string>
 #include <vector>
 
-#include "control/startup.h"
-#include "fake_x.h"
 #include "invariants.h"
+#include "start.h"
 
 void PauseMicro(long) { Check(false, "start-up never waits"); }
 
@@ -16,16 +15,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         else
             args.emplace_back();
     }
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    latitude = longitude = kUnset;
-    nighttemp = 3400;
-    nofork = 0;
-    ResetFake({{256, {256}}});
     int status = 1;
     const bool trailing = args.size() % 2 == 0 && args.back() == "-nofork";
-    if (StartUp(int(args.size()), argv.data(), status) == 0)
+    if (StartWith(args, status) == 0)
         Check(latitude != kUnset && longitude != kUnset && nofork == trailing,
               "a start has a location and its mode");
     else

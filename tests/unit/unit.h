@@ -1,11 +1,10 @@
 #pragma once
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <ctime>
 
-#include "display/ramp.h"
+#include "display/gamma.h"
 #include "fake_x.h"
 
 inline void UseZone(const char* tz) {
@@ -24,13 +23,8 @@ std::string Out(F f, std::string* err = nullptr) {
     return testing::internal::GetCapturedStdout();
 }
 
-// The lowest table temperature of each load's colour, or -1.
-inline std::vector<int> LoadedKelvins() {
-    std::vector<int> kelvins;
-    for (const FakeLoad& l : Fake().loads) {
-        const uint32_t rgb = ColourOf(l.red, l.green, l.blue, l.red.size());
-        const int e = int(std::find(KelvinToRGB, KelvinToRGB + kKelvinEntries, rgb) - KelvinToRGB);
-        kelvins.push_back(e < kKelvinEntries ? 1000 + 100 * e : -1);
-    }
-    return kelvins;
+// A server of one screen with one 256-entry CRTC, found.
+inline void OneCrtc() {
+    ResetFake({{256, {256}}});
+    Out([] { FindScreens(nullptr); });
 }
