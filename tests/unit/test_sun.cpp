@@ -6,9 +6,10 @@
 
 namespace {
 
-const time_t kJan1 = 1704067200;   // 2024, a leap year
-const time_t kDay = 86400;
-const time_t kHour = 3600;
+// UTC in 2024, a leap year: day 0 is 1 January, day 365 31 December.
+constexpr time_t At(int day, int hour = 0, int sec = 0) {
+    return 1704067200 + day * 86400 + hour * 3600 + sec;
+}
 const char* const kVienna = "CET-1CEST,M3.5.0,M10.5.0/3";
 
 // Minutes after local midnight at instant t in zone tz (POSIX rules: no zone file read).
@@ -25,32 +26,29 @@ struct Local {
 
 const Local kLocals[] = {
     // The table for 60 degrees as it stands.
-    {.lat = 60, .t = kJan1 + 182 * kDay, .rise = 163, .set = 1285},
+    {.lat = 60, .t = At(182), .rise = 163, .set = 1285},
     // Between the bands, beyond them, and in the south half a year on.
-    {.lat = 30, .t = kJan1 + 172 * kDay, .rise = 288, .set = 1155.3334f},
-    {.lat = 52.5f, .t = kJan1 + 172 * kDay, .rise = 204.5f, .set = 1239},
-    {.lat = 65, .t = kJan1 + 172 * kDay, .rise = 123.66666f, .set = 1320.6666f},
-    {.lat = -45, .t = kJan1, .rise = 257, .set = 1190},
-    {.lat = -20, .t = kJan1 + 183 * kDay, .rise = 403, .set = 1043},
-    {.lat = -45, .t = kJan1 + 184 * kDay, .rise = 458, .set = 989},
+    {.lat = 30, .t = At(172), .rise = 288, .set = 1155.3334f},
+    {.lat = 52.5f, .t = At(172), .rise = 204.5f, .set = 1239},
+    {.lat = 65, .t = At(172), .rise = 123.66666f, .set = 1320.6666f},
+    {.lat = -45, .t = At(0), .rise = 257, .set = 1190},
+    {.lat = -20, .t = At(183), .rise = 403, .set = 1043},
+    {.lat = -45, .t = At(184), .rise = 458, .set = 989},
     // Summer time, meridians, both midnight wraps, seconds, strict night, local mean time.
-    {.tz = kVienna, .lat = 45, .lon = 15, .t = kJan1 + 12 * kHour,
-     .rise = 458, .set = 988, .now = 780},
-    {.tz = kVienna, .lat = 45, .lon = 15, .t = kJan1 + 172 * kDay + 12 * kHour,
+    {.tz = kVienna, .lat = 45, .lon = 15, .t = At(0, 12), .rise = 458, .set = 988, .now = 780},
+    {.tz = kVienna, .lat = 45, .lon = 15, .t = At(172, 12), .rise = 313, .set = 1250, .now = 840},
+    {.tz = kVienna, .lat = 45, .lon = kUnset, .t = At(172, 12),
      .rise = 313, .set = 1250, .now = 840},
-    {.tz = kVienna, .lat = 45, .lon = kUnset, .t = kJan1 + 172 * kDay + 12 * kHour,
-     .rise = 313, .set = 1250, .now = 840},
-    {.tz = kVienna, .lat = 45, .lon = 15, .t = kJan1 + 172 * kDay + 22 * kHour + 1800,
+    {.tz = kVienna, .lat = 45, .lon = 15, .t = At(172, 22, 1800),
      .rise = 313, .set = 1250, .now = 1470, .night = true},
-    {.tz = "AEST-10", .lon = 150, .t = kJan1 + 23 * kHour, .rise = 360, .set = 1087, .now = 540},
-    {.tz = "AEST-10", .lon = 150, .t = kJan1 + 366 * kDay - kHour,   // 31 December
-     .rise = 359, .set = 1087, .now = 540},
-    {.tz = "<-08>8", .lon = -120, .t = kJan1 + 2 * kHour, .rise = 360, .set = 1087, .now = 1080},
-    {.tz = "<+13>-13", .lon = -172, .t = kJan1, .rise = 1828, .set = 2555, .now = 2220},
-    {.t = kJan1 + 30, .rise = 360, .set = 1087, .now = 0.5f, .night = true},
-    {.t = kJan1 + 6 * kHour, .rise = 360, .set = 1087, .now = 360},
-    {.t = kJan1 + 18 * kHour + 420, .rise = 360, .set = 1087, .now = 1087},
-    {.tz = "LMT-0:53:28", .t = kJan1, .rise = 413, .set = 1140, .now = 53, .night = true},
+    {.tz = "AEST-10", .lon = 150, .t = At(0, 23), .rise = 360, .set = 1087, .now = 540},
+    {.tz = "AEST-10", .lon = 150, .t = At(365, 23), .rise = 359, .set = 1087, .now = 540},
+    {.tz = "<-08>8", .lon = -120, .t = At(0, 2), .rise = 360, .set = 1087, .now = 1080},
+    {.tz = "<+13>-13", .lon = -172, .t = At(0), .rise = 1828, .set = 2555, .now = 2220},
+    {.t = At(0, 0, 30), .rise = 360, .set = 1087, .now = 0.5f, .night = true},
+    {.t = At(0, 6), .rise = 360, .set = 1087, .now = 360},
+    {.t = At(0, 18, 420), .rise = 360, .set = 1087, .now = 1087},
+    {.tz = "LMT-0:53:28", .t = At(0), .rise = 413, .set = 1140, .now = 53, .night = true},
 };
 
 TEST(Clock, SunTimesOnTheLocalClock) {
