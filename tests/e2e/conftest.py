@@ -44,7 +44,6 @@ class Server:
                                         stdout=subprocess.PIPE, start_new_session=True)
         self.display = ":" + self.process.stdout.readline().strip()
         assert self.display != ":", "the X server did not start"
-        self.pid = self.process.pid
         self.conn = xcffib.connect(display=self.display)
         randr = self.conn.core.QueryExtension(5, "RANDR").reply().present
         self.crtcs = ramps.crtc_ids(self.conn) if randr else []
@@ -60,13 +59,12 @@ class Server:
                                  | got.blue[-1] // 257)
 
     def poison(self):
-        # black, which the program never loads
+        # black, which the program never loads, on 256-entry CRTCs and screens
+        black = ramps.line(0, 256)
         for crtc in self.crtcs:
-            self.conn(xcffib.randr.key).SetCrtcGamma(crtc, 256, *ramps.line(0, 256))
-        vidmode = self.conn(xcffib.xf86vidmode.key)
+            self.conn(xcffib.randr.key).SetCrtcGamma(crtc, 256, *black)
         for screen in range(len(self.conn.get_setup().roots)):
-            size = vidmode.GetGammaRampSize(screen).reply().size
-            vidmode.SetGammaRamp(screen, size, *ramps.line(0, size))
+            self.conn(xcffib.xf86vidmode.key).SetGammaRamp(screen, 256, *black)
         self.conn.core.GetInputFocus().reply()
 
     def stop(self):
@@ -74,10 +72,8 @@ class Server:
         self.process.terminate()
         try:
             self.process.wait(5)
-        except subprocess.TimeoutExpired:
+        finally:
             self.process.kill()
-            self.process.wait()
-        self.process.stdout.close()
 
 
 class Scene:
@@ -122,8 +118,8 @@ def x(scene):
     return scene.server("256")
 
 
+# When shows() (CRTC 0) first reads a load of low to high K after black
 def load_in(x, low, high, seconds=30, shows=None):
-    """When shows() (CRTC 0) first reads a load of low to high K after black."""
     shows = shows or (lambda: x.kelvins(1)[0])
     deadline = time.monotonic() + seconds
     while True:
@@ -137,8 +133,8 @@ def load_in(x, low, high, seconds=30, shows=None):
             return time.monotonic()
 
 
+# Black, sig: all shown() read 6500 K within 0.2 s of `since`; a Popen ends with 0.
 def restores(program, x, since=None, sig=signal.SIGTERM, shown=None):
-    """Black, sig: all shown() read 6500 K within 0.2 s of `since`; a Popen ends with 0."""
     shown = shown or x.kelvins
     x.poison()
     os.kill(getattr(program, "pid", program), sig)

@@ -10,24 +10,20 @@ from typing import NamedTuple
 import pytest
 from conftest import DAY, HERE, NIGHT, SUNSET, load_in, restores, until
 
-NY_NOON = "2026-01-01 17:00:00"
-
-
 class Stop(NamedTuple):
     shows: tuple = (6500, 6500)   # the temperature range of the load just before the stop
     after: int = 0                # ...which comes after a load at or below this
-    hold: bool = False            # or: no load for 1.5 s after that one
-    args: tuple = HERE + ("-nofork",)
+    hold: bool = False            # or: no load for 1.2 s after that one
     at: str = DAY
     speed: int = 1
     feed: bytes = b""             # written to standard input
-    endless: tuple = ()           # a command whose output is standard input
+    endless: bool = False         # standard input: "k" lines without end
     output: str = "discarded"     # or "full": 4 KiB pipe nobody reads; "gone": no reader
     sig: int = signal.SIGTERM
 
 
 FADING = (3500, 6400)
-FULL_OF_REPLIES = dict(args=("-z", "10001", "-nofork"), at=NY_NOON, feed=b"z=10001\n" * 150)
+QUERIES = b"k\n" * 400   # 6 KB of replies
 
 
 def queued(fd):
@@ -36,16 +32,15 @@ def queued(fd):
 
 # Each stop just after a load: a restore left to the loop's next pass comes 0.5 s late.
 @pytest.mark.parametrize("row", [
-    pytest.param(Stop(sig=signal.SIGINT), id="SIGINT in the loop's pause"),
-    pytest.param(Stop(feed=b"k=27"), id="a partial line waits"),
+    pytest.param(Stop(feed=b"k=27", sig=signal.SIGINT), id="SIGINT while a partial line waits"),
     pytest.param(Stop(shows=FADING, at=NIGHT), id="the 20 s fade"),
     pytest.param(Stop(shows=FADING, feed=b"p\n"), id="the preview's way there"),
     pytest.param(Stop(after=3400, hold=True, feed=b"p\n"), id="the preview's 2 s hold"),
     pytest.param(Stop(shows=FADING, after=3400, feed=b"p\n", speed=2),
                  id="the preview's way back"),
-    pytest.param(Stop(output="full", **FULL_OF_REPLIES), id="46-byte replies that fill a pipe"),
-    pytest.param(Stop(output="gone", **FULL_OF_REPLIES), id="replies to a reader that went away"),
-    pytest.param(Stop(shows=(3400, 3400), at=SUNSET, speed=10, endless=("yes", "k")),
+    pytest.param(Stop(output="full", feed=QUERIES), id="replies that fill a pipe"),
+    pytest.param(Stop(output="gone", feed=QUERIES), id="replies to a reader that went away"),
+    pytest.param(Stop(shows=(3400, 3400), at=SUNSET, speed=10, endless=True),
                  id="endless input: night still falls"),
 ])
 def test_stop_restores_at_once(scene, x, row):
@@ -53,10 +48,9 @@ def test_stop_restores_at_once(scene, x, row):
     fcntl.fcntl(w, fcntl.F_SETPIPE_SZ, 4096)
     stdin = subprocess.PIPE
     if row.endless:
-        scene.programs.append(subprocess.Popen(row.endless, stdout=subprocess.PIPE))
-        stdin = scene.programs[-1].stdout
+        stdin = scene.run(None, "k", program="yes").stdout
     output = subprocess.DEVNULL if row.output == "discarded" else w
-    p = scene.run(x, *row.args, at=row.at, speed=row.speed, stdin=stdin, stdout=output)
+    p = scene.run(x, *HERE, "-nofork", at=row.at, speed=row.speed, stdin=stdin, stdout=output)
     os.close(w)
     if row.output == "gone":
         os.close(r)
@@ -64,7 +58,7 @@ def test_stop_restores_at_once(scene, x, row):
         p.stdin.write(row.feed)
         p.stdin.flush()
     if row.output == "full":   # not another reply fits
-        until(lambda: queued(r) > 4096 - 46, 5)
+        until(lambda: queued(r) > 4096 - len("Colortemp=3400\n"), 5)
     if row.after:
         load_in(x, 0, row.after)
         time.sleep(0.3)   # past the fade's last steps
@@ -83,6 +77,6 @@ def test_closed_input_cuts_no_fade_and_a_lost_server_ends_it(scene, x):
     assert os.readlink(f"/proc/{p.pid}/fd/0") == "/dev/null"
     time.sleep(1)
     load_in(x, 3500, 6300, 1)   # still fading: the end of input cut nothing short
-    os.kill(x.pid, signal.SIGKILL)
+    x.process.kill()
     until(lambda: p.poll() is not None, 2)
     assert p.returncode == 1 and x.display in p.stderr.read().decode()

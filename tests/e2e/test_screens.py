@@ -34,7 +34,7 @@ def test_background(scene, tmp_path):
     os.kill(child, signal.SIGTERM)
     until(lambda: x.kelvins() == [6500] * 16 + [None] * 16, 0.2)
     child = start()
-    os.kill(x.pid, signal.SIGKILL)
+    x.process.kill()
     until(lambda: not os.path.exists(f"/proc/{child}/exe"), 5)
     assert out.read_text().count("Your location") == 1
 

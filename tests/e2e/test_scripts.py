@@ -30,8 +30,7 @@ WAYS = [
 def start(scene, script, tmp_path):
     """The script, its X server, what it said up to a ramp line."""
     tmp_path.mkdir()
-    env = {"BUILD_DIR": os.path.dirname(PROGRAM), "TMPDIR": str(tmp_path),
-           "PYTHONDONTWRITEBYTECODE": "1"}
+    env = {"BUILD_DIR": os.path.dirname(PROGRAM), "TMPDIR": str(tmp_path)}
     p = scene.run(None, *SCRIPTS[script], program=f"{TOP}/scripts/{script}", env=env, text=True,
                   stderr=None, start_new_session=True)
     said = ""
