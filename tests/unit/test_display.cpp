@@ -96,7 +96,7 @@ TEST(Screens, EachCrtcTakesRampsOfItsOwnSize) {
     const std::vector<std::string> loads = {"CRTC 256: 256", "CRTC 258: 1024", "CRTC 261: 2048"};
     EXPECT_EQ(Loads(3400, 1), loads);
     EXPECT_EQ(LoadedKelvins(), std::vector<int>(3, 3400));
-    for (float k : {900.0f, 40100.0f}) EXPECT_TRUE(Loads(k, 1).empty()) << k;
+    EXPECT_TRUE(Loads(900, 1).empty());
     EXPECT_TRUE(Loads(900, 0).empty());
 }
 

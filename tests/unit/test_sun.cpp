@@ -1,6 +1,5 @@
 #include <optional>
 
-#include "constants.h"
 #include "sun/clock.h"
 #include "unit.h"
 
@@ -31,14 +30,11 @@ const Local kLocals[] = {
     {.lat = 30, .t = At(172), .rise = 288, .set = 1155.3334f},
     {.lat = 52.5f, .t = At(172), .rise = 204.5f, .set = 1239},
     {.lat = 65, .t = At(172), .rise = 123.66666f, .set = 1320.6666f},
-    {.lat = -45, .t = At(0), .rise = 257, .set = 1190},
     {.lat = -20, .t = At(183), .rise = 403, .set = 1043},
     {.lat = -45, .t = At(184), .rise = 458, .set = 989},
     // Summer time, meridians, both midnight wraps, seconds, strict night, local mean time.
     {.tz = kVienna, .lat = 45, .lon = 15, .t = At(0, 12), .rise = 458, .set = 988, .now = 780},
     {.tz = kVienna, .lat = 45, .lon = 15, .t = At(172, 12), .rise = 313, .set = 1250, .now = 840},
-    {.tz = kVienna, .lat = 45, .lon = kUnset, .t = At(172, 12),
-     .rise = 313, .set = 1250, .now = 840},
     {.tz = kVienna, .lat = 45, .lon = 15, .t = At(172, 22, 1800),
      .rise = 313, .set = 1250, .now = 1470, .night = true},
     {.tz = "AEST-10", .lon = 150, .t = At(0, 23), .rise = 360, .set = 1087, .now = 540},
