@@ -72,8 +72,9 @@ class Server:
         self.process.terminate()
         try:
             self.process.wait(5)
-        finally:
+        except subprocess.TimeoutExpired:
             self.process.kill()
+            self.process.wait()
 
 
 class Scene:

@@ -4,8 +4,8 @@
 #include <chrono>
 #include <cmath>
 #include <csignal>
-#include <sstream>
 #include <optional>
+#include <sstream>
 
 #include "control/console.h"
 #include "control/input.h"
