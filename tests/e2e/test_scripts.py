@@ -7,7 +7,7 @@ from typing import NamedTuple
 import pytest
 from conftest import HERE, PROGRAM, TOP, until
 
-SCRIPTS = {"run": HERE, "demo": ()}
+SCRIPTS = {"run": (*HERE, "-nofork"), "demo": ()}
 
 
 class Way(NamedTuple):
@@ -17,21 +17,21 @@ class Way(NamedTuple):
     times: int = 10
 
 
-WAYS = [
-    pytest.param(Way(signal.SIGINT), id="SIGINT"),
-    pytest.param(Way(signal.SIGTERM), id="SIGTERM"),
-    pytest.param(Way(signal.SIGINT, group=True), id="Ctrl-C"),
-    pytest.param(Way(signal.SIGTERM, group=True), id="SIGTERM to the group"),
-    pytest.param(Way(signal.SIGINT, group=True, twice=True, times=5), id="Ctrl-C twice"),
-    pytest.param(Way(signal.SIGKILL, times=5), id="SIGKILL"),
-]
+WAYS = {
+    "SIGINT": Way(signal.SIGINT),
+    "SIGTERM": Way(signal.SIGTERM),
+    "Ctrl-C": Way(signal.SIGINT, group=True),
+    "SIGTERM to the group": Way(signal.SIGTERM, group=True),
+    "Ctrl-C twice": Way(signal.SIGINT, group=True, twice=True, times=5),
+    "SIGKILL": Way(signal.SIGKILL, times=5),
+}
 
 
 def start(scene, script, tmp_path):
     """The script, its X server, what it said up to a ramp line."""
     tmp_path.mkdir()
-    env = {"BUILD_DIR": os.path.dirname(PROGRAM), "TMPDIR": str(tmp_path)}
-    p = scene.run(None, *SCRIPTS[script], program=f"{TOP}/scripts/{script}", env=env, text=True,
+    p = scene.run(None, *SCRIPTS[script], program=f"{TOP}/scripts/{script}", text=True,
+                  env={"BUILD_DIR": os.path.dirname(PROGRAM), "TMPDIR": tmp_path},
                   stderr=None, start_new_session=True)
     said = ""
     while not re.search(r"^ +\d+ s ", said, re.M):
@@ -42,25 +42,35 @@ def start(scene, script, tmp_path):
 
 
 def gone(pid):
-    return not os.path.exists(f"/proc/{pid}") or open(f"/proc/{pid}/stat").read().split()[2] == "Z"
+    return not os.path.exists(f"/proc/{pid}") or ") Z " in open(f"/proc/{pid}/stat").read()
 
 
 # However it is stopped it ends within 2 s and leaves no X server; stopped by a
 # signal it reads the restored ramps back, and leaves no folder. Five at a time.
 @pytest.mark.parametrize("script", SCRIPTS)
-@pytest.mark.parametrize("way", WAYS)
+@pytest.mark.parametrize("way", WAYS.values(), ids=WAYS)
 def test_a_stop_leaves_nothing_behind(scene, tmp_path, script, way):
     for first in range(0, way.times, 5):
-        numbers = range(first, min(first + 5, way.times))
-        runs = [start(scene, script, tmp_path / str(n)) for n in numbers]
+        runs = [start(scene, script, tmp_path / str(n)) for n in range(first, first + 5)]
         for _ in range(1 + way.twice):
             for p, _, _ in runs:
                 (os.killpg if way.group else os.kill)(p.pid, way.sig)
             time.sleep(0.05)
-        for (p, server, said), n in zip(runs, numbers):
+        for n, (p, server, said) in enumerate(runs, first):
             said += p.communicate(timeout=2)[0]
             until(lambda: gone(server), 2)
             if way.sig != signal.SIGKILL:
-                assert said.splitlines()[-1] == "All 16 CRTCs read back at 6500 K."
-                assert p.returncode == 0
+                assert said.endswith("All 16 CRTCs read back at 6500 K.\n") and p.returncode == 0
                 assert not list((tmp_path / str(n)).iterdir())
+
+
+@pytest.mark.parametrize("command, said, status", [
+    *(pytest.param(f"DISPLAY=:999 scripts/{s}", b"-nofork\nduskwarm ended with status 0.\n", 0,
+                   id=s) for s in SCRIPTS),
+    pytest.param("scripts/run -z 10001 -r", b"without its pair.\n", 2, id="odd words"),
+    pytest.param("unshare --net scripts/run -l 0", b"-l 0\n", 0, id="unlisted socket"),
+])
+def test_an_early_end(scene, x, tmp_path, command, said, status):
+    os.symlink("/bin/echo", tmp_path / "duskwarm")    # a program that ends at once
+    p = scene.run(x, program=command, shell=True, cwd=TOP, env={"BUILD_DIR": tmp_path})
+    assert b"".join(p.communicate()).endswith(said) and p.returncode == status
