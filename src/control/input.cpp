@@ -3,39 +3,31 @@
 // waits in the buffer for its newline while the program goes on working.
 #include "control/input.h"
 
-#include <sys/select.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 
+#include "control/nowait.h"
 #include "control/settings.h"
 
 namespace {
 
 int infd = 0;
+int readfd = -2;      // what infd is read through: -2 not chosen yet, -1 none (ends it)
+bool insocket = false;
 char pending[4 * kLineBuffer];
 size_t have = 0;      // bytes in pending
 bool ended = false;   // end of input, or input that cannot be read
 
-bool Readable() {
-    if (infd < 0 || infd >= FD_SETSIZE) {
-        ended = true;
-        return false;
-    }
-    fd_set set;
-    FD_ZERO(&set);
-    FD_SET(infd, &set);
-    timeval zero = {0, 0};
-    int n = select(infd + 1, &set, nullptr, nullptr, &zero);
-    if (n < 0 && errno != EINTR) ended = true;   // closed or unusable descriptor
-    return n > 0 && FD_ISSET(infd, &set);
-}
-
 // Takes whatever input has arrived, without waiting for more.
 void Fill() {
-    if (ended || have == sizeof pending || !Readable()) return;
-    ssize_t got = read(infd, pending + have, sizeof pending - have);
+    if (ended || have == sizeof pending) return;
+    if (readfd == -2) readfd = NoWaitFd(infd, O_RDONLY, insocket);
+    char* const end = pending + have;
+    const size_t room = sizeof pending - have;
+    const ssize_t got = insocket ? recv(readfd, end, room, MSG_DONTWAIT) : read(readfd, end, room);
     if (got > 0)
         have += static_cast<size_t>(got);
     // EIO: a terminal read from the background, which may come to the front later.
@@ -75,7 +67,9 @@ int ReadLine(char* buf, size_t size) {
 }
 
 void ResetInput(int fd) {
+    if (readfd >= 0 && readfd != infd) close(readfd);
     infd = fd;
+    readfd = -2;
     have = 0;
     ended = false;
 }
