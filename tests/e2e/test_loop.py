@@ -12,8 +12,7 @@ from conftest import DAY, HERE, NIGHT, SUNSET, load_in, restores, until
 
 class Stop(NamedTuple):
     shows: tuple = (6500, 6500)   # the temperature range of the load just before the stop
-    after: int = 0                # ...which comes after a load at or below this
-    hold: bool = False            # or: no load for 1.2 s after that one
+    hold: int = 0                 # or: no load for 1.2 s after a load at or below this
     at: str = DAY
     speed: int = 1
     feed: bytes = b""             # written to standard input
@@ -34,10 +33,7 @@ def queued(fd):
 @pytest.mark.parametrize("row", [
     pytest.param(Stop(feed=b"k=27", sig=signal.SIGINT), id="SIGINT while a partial line waits"),
     pytest.param(Stop(shows=FADING, at=NIGHT), id="the 20 s fade"),
-    pytest.param(Stop(shows=FADING, feed=b"p\n"), id="the preview's way there"),
-    pytest.param(Stop(after=3400, hold=True, feed=b"p\n"), id="the preview's 2 s hold"),
-    pytest.param(Stop(shows=FADING, after=3400, feed=b"p\n", speed=2),
-                 id="the preview's way back"),
+    pytest.param(Stop(hold=3400, feed=b"p\n"), id="the preview's 2 s hold"),
     pytest.param(Stop(output="full", feed=QUERIES), id="replies that fill a pipe"),
     pytest.param(Stop(output="gone", feed=QUERIES), id="replies to a reader that went away"),
     pytest.param(Stop(shows=(3400, 3400), at=SUNSET, speed=10, endless=True),
@@ -59,10 +55,9 @@ def test_stop_restores_at_once(scene, x, row):
         p.stdin.flush()
     if row.output == "full":   # not another reply fits
         until(lambda: queued(r) > 4096 - len("Colortemp=3400\n"), 5)
-    if row.after:
-        load_in(x, 0, row.after)
-        time.sleep(0.3)   # past the fade's last steps
     if row.hold:
+        load_in(x, 0, row.hold)
+        time.sleep(0.3)   # past the fade's last steps
         x.poison()
         time.sleep(1.2)
         assert x.kelvins(1) == [None]

@@ -5,7 +5,7 @@ import time
 from conftest import HERE, NIGHT, PROGRAM, until
 
 
-# Nothing found, no more in use after a longer steady run; one server: Xlib keeps its name.
+# One server: Xlib keeps its name.
 def test_memcheck_finds_nothing_and_nothing_grows(scene, x, tmp_path):
     in_use = []
     for steady_s in (1, 6):

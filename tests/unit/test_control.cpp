@@ -150,9 +150,9 @@ TEST(Console, ANewNightTemperatureFadesThere) {
 TEST(Console, APreviewCutShortOrInFull) {
     SetUpConsole();
     Type("c\n");
-    EXPECT_EQ(Say("p\n"), "");   // the typed line ends it on the other temperature
-    EXPECT_EQ(LoadedKelvins(), (std::vector<int>{6300, 3400}));
-    EXPECT_EQ(Serve(), "Colortemp=3400\n");
+    EXPECT_EQ(Say("p\n", true), "");   // the typed line ends it on the other temperature
+    EXPECT_EQ(LoadedKelvins(), (std::vector<int>{3500, 6500}));
+    EXPECT_EQ(Serve(), "Colortemp=6500\n");
     Fake().loads.clear();
     tick = 1.0;
     nighttemp = 2500;
@@ -177,8 +177,7 @@ TEST(Console, InputTakenByAnotherReaderALineSplitAndTheEndOfInput) {
     EXPECT_EQ(haskb(), 0);
 }
 
-// In the background typed input is never read; a clock going back ends a fade.
-TEST(Console, ABackgroundFadeEndsWhenTheClockGoesBack) {
+TEST(Console, ABackgroundFadeIgnoresInputAndEndsWhenTheClockGoesBack) {
     SetUpConsole();
     Type("c\n");
     nofork = 0;
@@ -211,7 +210,7 @@ TEST(Run, TheRestoreLoadsTheDayRampTwiceWithTheWholeGap) {
     };
     RestoreDay();
     EXPECT_EQ(LoadedKelvins(), std::vector<int>(2, 6500));
-    EXPECT_GE(load_at[1] - load_at[0], std::chrono::microseconds(kRestoreGapUs));
+    EXPECT_GE(load_at[1] - load_at[0], std::chrono::milliseconds(20));
 }
 
 }  // namespace

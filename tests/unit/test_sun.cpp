@@ -37,7 +37,6 @@ const Local kLocals[] = {
     {.tz = kVienna, .lat = 45, .lon = 15, .t = At(172, 12), .rise = 313, .set = 1250, .now = 840},
     {.tz = kVienna, .lat = 45, .lon = 15, .t = At(172, 22, 1800),
      .rise = 313, .set = 1250, .now = 1470, .night = true},
-    {.tz = "AEST-10", .lon = 150, .t = At(0, 23), .rise = 360, .set = 1087, .now = 540},
     {.tz = "AEST-10", .lon = 150, .t = At(365, 23), .rise = 359, .set = 1087, .now = 540},
     {.tz = "<-08>8", .lon = -120, .t = At(0, 2), .rise = 360, .set = 1087, .now = 1080},
     {.tz = "<+13>-13", .lon = -172, .t = At(0), .rise = 1828, .set = 2555, .now = 2220},
