@@ -7,6 +7,8 @@
         each with a swatch of the colour on a terminal (unless NO_COLOR is set)
     scripts/ramps.py --check KELVIN DISPLAY
         says whether every CRTC holds the ramps of KELVIN; exit status 0 if so
+    scripts/ramps.py --check LOW-HIGH DISPLAY
+        the same for one temperature, the same on every CRTC, from LOW to HIGH
 
 Imported, it lends its readback to the tests.
 """
@@ -86,12 +88,14 @@ def watch(display, seconds=None):
         time.sleep(1)
 
 
-def check(kelvin_wanted, display):
+def check(wanted, display):
+    low, _, high = wanted.partition("-")
     found = [kelvin(r) for r in crtc_ramps(xcffib.connect(display=display))]
-    if found == [int(kelvin_wanted)] * len(found):
-        print(f"All {len(found)} CRTCs read back at {kelvin_wanted} K.")
+    alike = found[0] is not None and found == found[:1] * len(found)
+    if alike and int(low) <= found[0] <= int(high or low):
+        print(f"All {len(found)} CRTCs read back at {found[0]} K.")
         return 0
-    print(f"Not every CRTC holds {kelvin_wanted} K: read back {found}.")
+    print(f"Not every CRTC holds {wanted} K: read back {found}.")
     return 1
 
 
