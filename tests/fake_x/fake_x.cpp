@@ -4,10 +4,12 @@
 #include <X11/extensions/xf86vmode.h>
 #include <xcb/randr.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
 
+#include "display/ramp.h"
 #include "display/xdisplay.h"
 
 namespace {
@@ -26,9 +28,12 @@ void Error() {
 
 int CrtcSize(unsigned long id) { return server.screens.at(id / 256 - 1).crtc_sizes.at(id % 256); }
 
+// A load is known by its size and the colour (0xRRGGBB) its ramps end on.
 using Ramp = const uint16_t*;
 void Load(bool randr, unsigned long target, int n, Ramp r, Ramp g, Ramp b) {
-    server.loads.push_back({randr, target, {r, r + n}, {g, g + n}, {b, b + n}});
+    const uint32_t rgb = r[n - 1] / 257u << 16 | g[n - 1] / 257u << 8 | b[n - 1] / 257u;
+    const int e = int(std::find(KelvinToRGB, KelvinToRGB + kKelvinEntries, rgb) - KelvinToRGB);
+    server.loads.push_back({randr, target, n, e < kKelvinEntries ? 1000 + 100 * e : -1});
 }
 
 }  // namespace

@@ -1,11 +1,6 @@
 // The X calls of the display code, for what no real server shows safely.
 #pragma once
-#include <algorithm>
-#include <cstddef>
-#include <cstdint>
 #include <vector>
-
-#include "display/ramp.h"
 
 struct FakeScreen {
     int ramp_size;                 // XF86VidMode's; 0: asking for it draws an error
@@ -15,7 +10,8 @@ struct FakeScreen {
 struct FakeLoad {
     bool randr;                    // else XF86VidMode
     unsigned long target;          // CRTC id, or screen index
-    std::vector<uint16_t> red, green, blue;
+    int size;                      // entries in each ramp
+    int kelvin;                    // the lowest table temperature of their end colour, or -1
 };
 
 struct FakeServer {
@@ -26,20 +22,9 @@ struct FakeServer {
 
 FakeServer& Fake();
 
-// The colour (0xRRGGBB) that ramps of n entries end on.
-template <typename Ramp>
-uint32_t ColourOf(const Ramp& red, const Ramp& green, const Ramp& blue, size_t n) {
-    return red[n - 1] / 257u << 16 | green[n - 1] / 257u << 8 | blue[n - 1] / 257u;
-}
-
-// The lowest table temperature of each load's colour, or -1.
 inline std::vector<int> LoadedKelvins() {
     std::vector<int> kelvins;
-    for (const FakeLoad& l : Fake().loads) {
-        const uint32_t rgb = ColourOf(l.red, l.green, l.blue, l.red.size());
-        const int e = int(std::find(KelvinToRGB, KelvinToRGB + kKelvinEntries, rgb) - KelvinToRGB);
-        kelvins.push_back(e < kKelvinEntries ? 1000 + 100 * e : -1);
-    }
+    for (const FakeLoad& l : Fake().loads) kelvins.push_back(l.kelvin);
     return kelvins;
 }
 

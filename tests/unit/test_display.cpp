@@ -5,6 +5,7 @@
 #include "unit.h"   // before the X headers, whose macros upset GoogleTest's
 
 #include "display/gamma.h"
+#include "display/ramp.h"
 #include "display/xdisplay.h"
 
 namespace {
@@ -33,7 +34,7 @@ TEST(MakeTables, EdgesAndRefusals) {
         const int written = t.shows ? t.n : 0;
         if (t.shows) {
             const uint32_t colour = KelvinToRGB[(*t.shows - 1000) / 100];
-            EXPECT_EQ(ColourOf(r, g, b, t.n), colour);
+            EXPECT_EQ(r[t.n - 1] / 257u << 16 | g[t.n - 1] / 257u << 8 | b[t.n - 1] / 257u, colour);
         }
         EXPECT_EQ(std::count(r.begin() + written, r.end(), 7), 257 - written);
     }
@@ -63,7 +64,7 @@ std::string Found(std::vector<FakeScreen> screens) {
     return err;
 }
 
-// Each load of temperature k: "CRTC id" or "screen n", then its ramps' size.
+// Each load of temperature k: "CRTC id" or "screen n", its ramps' size and temperature.
 std::vector<std::string> Loads(float k, int randr) {
     useRANDR = randr;
     Fake().loads.clear();
@@ -71,7 +72,7 @@ std::vector<std::string> Loads(float k, int randr) {
     std::vector<std::string> loads;
     for (const FakeLoad& l : Fake().loads)
         loads.push_back((l.randr ? "CRTC " : "screen ") + std::to_string(l.target) + ": " +
-                        std::to_string(l.red.size()));
+                        std::to_string(l.size) + ", " + std::to_string(l.kelvin) + " K");
     return loads;
 }
 
@@ -80,7 +81,8 @@ TEST(Screens, TheFirstValidScreenFixesTheSize) {
     EXPECT_EQ(Found({{0, {}}, {512, {}}, {4096, {}}, {2048, {}}, {4096, {}}}),
               "Display 1 has 0 size\nDisplay 2 has 512 size\nDisplay 3 has 4096 size\n"
               "Display 4 has 2048 size\nDisplay 5 has 4096 size\n");
-    EXPECT_EQ(Loads(3400, 0), (std::vector<std::string>{"screen 2: 4096", "screen 4: 4096"}));
+    const std::vector<std::string> loads = {"screen 2: 4096, 3400 K", "screen 4: 4096, 3400 K"};
+    EXPECT_EQ(Loads(3400, 0), loads);
     const std::string forty = Found(std::vector<FakeScreen>(40, {256, {}}));
     EXPECT_TRUE(forty.ends_with("Display 40 has 256 size\n")) << forty;
     EXPECT_EQ(Loads(3400, 0).size(), 32u);
@@ -91,15 +93,15 @@ TEST(Screens, TheFirstValidScreenFixesTheSize) {
 
 TEST(Screens, EachCrtcTakesRampsOfItsOwnSize) {
     Found({{256, {256, 4096, 1024, 512, 0, 2048}}});
-    const std::vector<std::string> loads = {"CRTC 256: 256", "CRTC 258: 1024", "CRTC 261: 2048"};
+    const std::vector<std::string> loads = {"CRTC 256: 256, 3400 K", "CRTC 258: 1024, 3400 K",
+                                            "CRTC 261: 2048, 3400 K"};
     EXPECT_EQ(Loads(3400, 1), loads);
-    EXPECT_EQ(LoadedKelvins(), std::vector<int>(3, 3400));
     EXPECT_TRUE(Loads(900, 1).empty());
 }
 
 TEST(Screens, WithoutACrtcToLoadTheScreenIsLoadedThroughVidMode) {
     Found({{512, {256}}, {4096, {4096, 4096}}});
-    EXPECT_EQ(Loads(3400, 1), (std::vector<std::string>{"screen 1: 4096"}));
+    EXPECT_EQ(Loads(3400, 1), (std::vector<std::string>{"screen 1: 4096, 3400 K"}));
 }
 
 }  // namespace
