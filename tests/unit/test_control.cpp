@@ -64,15 +64,13 @@ const Start kStarts[] = {
     {.args = "-z 12", .out = "Your zipcode didn't match any location we know about.\n",
      .status = -1},
     {.args = "-g 10", .out = kUsage, .status = 0},
-    {.args = "-nofork -l 4", .out = kUsage, .status = 0},
     {.args = "-l inf -g 200", .lat = 65, .lon = 180},
     {.args = "-l -70 -g -inf", .lat = -65, .lon = -180},
     {.args = "-l nan -g 2 -k 2000", .lat = NAN, .kelvin = 2000},
     {.args = "-z 501", .lat = 40.922325f, .lon = -72.637077f},   // the first and the last
     {.args = "-z 99950", .lat = 55.542007f, .lon = -131.432678f},
     {.args = "-z 99791", .lat = 70.49469f, .lon = -157.441071f},   // not clamped
-    {.args = "-z 10001 -l 50", .lat = 50, .lon = -73.996330f},
-    {.args = "-z 4294977297", .lat = 40.750423f, .lon = -73.996330f},
+    {.args = "-z 4294977297 -l 50", .lat = 50, .lon = -73.996330f},   // 10001
     {.args = "-x 1 -l 4 -g 2 -r 0 -k 10000 -nofork", .kelvin = 10000, .randr = 0, .foreground = 1},
     {.args = "-l 4 -g 2 -nofork x"},
     {.args = "-l 4", .out = Guess("-75.0"), .lon = -75, .tz = "EST5EDT"},
