@@ -2,8 +2,8 @@
 #include <string>
 #include <vector>
 
+#include "fake_x.h"
 #include "invariants.h"
-#include "start.h"
 
 void PauseMicro(long) { Check(false, "start-up never waits"); }
 

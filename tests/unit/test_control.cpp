@@ -11,10 +11,7 @@
 #include "control/console.h"
 #include "control/input.h"
 #include "control/run.h"
-#include "control/settings.h"
 #include "display/fade.h"
-#include "display/gamma.h"
-#include "start.h"
 #include "unit.h"
 
 // No system fails a fork on demand.
