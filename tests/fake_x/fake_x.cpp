@@ -16,8 +16,7 @@ namespace {
 
 FakeServer server;
 XErrorHandler handler = nullptr;
-char connection;   // its address only
-Display* const kDisplay = reinterpret_cast<Display*>(&connection);
+Display* const kDisplay = reinterpret_cast<Display*>(&server);   // its address only
 
 // Without a handler, Xlib ends the process.
 void Error() {
@@ -41,8 +40,7 @@ void Load(bool randr, unsigned long target, int n, Ramp r, Ramp g, Ramp b) {
 FakeServer& Fake() { return server; }
 
 void ResetFake(std::vector<FakeScreen> screens) {
-    server = FakeServer{};
-    server.screens = std::move(screens);
+    server = {std::move(screens), {}};
     handler = nullptr;
     display = nullptr;
     numscreen = kEntries = numcrtc = 0;
@@ -52,7 +50,7 @@ void ResetFake(std::vector<FakeScreen> screens) {
 extern "C" {
 
 Display* XOpenDisplay(const char*) { return kDisplay; }
-char* XDisplayName(const char* name) { return const_cast<char*>(name ? name : ""); }
+char* XDisplayName(const char*) { return const_cast<char*>(""); }
 XErrorHandler XSetErrorHandler(XErrorHandler h) { return std::exchange(handler, h); }
 int XScreenCount(Display*) { return static_cast<int>(server.screens.size()); }
 Window XRootWindow(Display*, int screen) { return screen; }
@@ -86,9 +84,7 @@ void XRRFreeScreenResources(XRRScreenResources* res) {
     delete[] res->crtcs;
     delete res;
 }
-xcb_connection_t* XGetXCBConnection(Display*) {
-    return reinterpret_cast<xcb_connection_t*>(&connection);
-}
+xcb_connection_t* XGetXCBConnection(Display* d) { return reinterpret_cast<xcb_connection_t*>(d); }
 using SizeCookie = xcb_randr_get_crtc_gamma_size_cookie_t;
 SizeCookie xcb_randr_get_crtc_gamma_size(xcb_connection_t*, xcb_randr_crtc_t crtc) {
     return {crtc};
@@ -106,10 +102,8 @@ SizeReply* xcb_randr_get_crtc_gamma_size_reply(xcb_connection_t*, SizeCookie coo
     return reply;
 }
 XRRCrtcGamma* XRRAllocGamma(int n) {
-    auto* g = new XRRCrtcGamma{n, new unsigned short[3 * n], nullptr, nullptr};
-    g->green = g->red + n;
-    g->blue = g->green + n;
-    return g;
+    auto* ramps = new unsigned short[3 * n];
+    return new XRRCrtcGamma{n, ramps, ramps + n, ramps + 2 * n};
 }
 void XRRSetCrtcGamma(Display*, RRCrtc id, XRRCrtcGamma* g) {
     if (CrtcSize(id) == 0)
