@@ -4,7 +4,6 @@
 #include "control/console.h"
 #include "control/input.h"
 #include "display/fade.h"
-#include "display/gamma.h"
 #include "fake_x.h"
 #include "invariants.h"
 

@@ -4,7 +4,6 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "display/gamma.h"
 #include "fake_x.h"
 
 inline void UseZone(const char* tz) {
