@@ -160,7 +160,7 @@ TEST(Console, InputTakenByAnotherReaderALineSplitAndTheEndOfInput) {
     Type("k\n");
     steal = true;
     alarm(1);   // ends a read that waits
-    Serve();    // finds the line gone: nothing to answer, and no wait
+    Serve();    // the line is gone: the read must not wait for it
     alarm(0);
     Type("l=1");
     EXPECT_EQ(Serve(), "");
