@@ -106,7 +106,6 @@ void SetUpConsole() {
     OneCrtc();
     nighttemp = 3400;
     nofork = 1;
-    lastcolor = 6500;
     tick = 0.25;
     fadeclock = [] {
         static double clock_s = 0;
