@@ -18,10 +18,8 @@ class Way(NamedTuple):
 
 
 WAYS = {
-    "SIGINT": Way(signal.SIGINT),
     "SIGTERM": Way(signal.SIGTERM),
     "Ctrl-C": Way(signal.SIGINT, group=True),
-    "SIGTERM to the group": Way(signal.SIGTERM, group=True),
     "Ctrl-C twice": Way(signal.SIGINT, group=True, twice=True, times=5),
     "SIGKILL": Way(signal.SIGKILL, times=5),
 }
